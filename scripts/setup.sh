@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs (only those missing) and
+# builds the project. Build folder and sanitizers come from the environment:
+#   QORRFC_BUILD_DIR (default build), QORRFC_SANITIZE (e.g. address,undefined)
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+
+packages=(cmake g++ make pkg-config libace-dev libxerces-c-dev libsqlite3-dev
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
+    || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+fi
+
+build=${QORRFC_BUILD_DIR:-build}
+cmake -S . -B "$build" -DQORRFC_SANITIZE="${QORRFC_SANITIZE:-}" ${QORRFC_CMAKE_ARGS:-} >/dev/null
+cmake --build "$build" -j "${QORRFC_JOBS:-2}"

@@ -1,0 +1,2 @@
+// Placeholder main until the server shell lands.
+int main() { return 0; }
