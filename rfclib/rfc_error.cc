@@ -44,8 +44,11 @@ Error not_reached(const std::string &title, const std::string &params, const std
   std::string m = title + "\n";
   m += "Connect_PM  " + params + "\n";
   m += "LOCATION    CPIC (TCP/IP) on local host\n";
-  m += "ERROR       partner '" + host + ":" + std::to_string(port) + "' not reached";
-  if (!reason.empty()) m += "\nDETAIL      " + reason;
+  // An unknown host name says so; every other cause reads "not reached".
+  if (reason.compare(0, 6, "host '") == 0)
+    m += "ERROR       " + reason;
+  else
+    m += "ERROR       partner '" + host + ":" + std::to_string(port) + "' not reached";
   return make_error(RFC_ERROR_COMMUNICATION, m);
 }
 

@@ -173,7 +173,7 @@ std::unique_ptr<Socket> connect_tcp(const std::string &host, int port, std::stri
   std::string service = std::to_string(port);
   int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
   if (rc != 0) {
-    why = std::string("host '") + host + "' unknown: " + gai_strerror(rc);
+    why = std::string("host '") + host + "' unknown";
     return nullptr;
   }
   why = "no address";

@@ -115,6 +115,9 @@ void RFCP_SERVER::accept_loop() {
       w->socket = std::make_shared<rfcw::Socket>(fd, rfcw::peer_of(fd));
       w->thread = std::thread([this, w] {
         serve(w);
+        // Only a registration's connection outlives its first exchange.
+        std::lock_guard<std::mutex> lock(mutex);
+        w->socket.reset();
         w->done = true;
       });
     }
@@ -122,7 +125,11 @@ void RFCP_SERVER::accept_loop() {
 }
 
 void RFCP_SERVER::serve(Worker *w) {
-  std::shared_ptr<rfcw::Socket> s = w->socket;
+  std::shared_ptr<rfcw::Socket> s;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    s = w->socket;
+  }
   rfcw::Frame f;
   std::string why;
   switch (s->read(f, kFirstFrameMs, why)) {
@@ -317,7 +324,8 @@ void RfcpServerDestroy(RFCP_SERVER *s) {
   std::list<RFCP_SERVER::Worker> workers;
   {
     std::lock_guard<std::mutex> lock(s->mutex);
-    for (auto &w : s->workers) w.socket->shutdown();
+    for (auto &w : s->workers)
+      if (w.socket) w.socket->shutdown();
     workers.swap(s->workers);
   }
   for (auto &w : workers) w.thread.join();

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "loopback.h"
 #include "test_partner.h"
 
 using namespace rfctest;
@@ -131,15 +132,16 @@ TEST_F(GatewayTest, UnknownProgramAndUnreachableGateway) {
   EXPECT_EQ(RfcpGatewayOpen(partner_.server(), "NOBODY", &err), RFC_HANDLE_NULL);
   EXPECT_STREQ(err.message, "program NOBODY not registered");
 
-  const char *argv[] = {"-a", "X", "-g", "127.0.0.1", "-x", "1", nullptr};
+  std::string closed = std::to_string(qtest::free_port());
+  const char *argv[] = {"-a", "X", "-g", "127.0.0.1", "-x", closed.c_str(), nullptr};
   EXPECT_EQ(RfcAccept(const_cast<char **>(argv)), RFC_HANDLE_NULL);
   ASSERT_EQ(RfcLastErrorEx(&err), 0);
   EXPECT_EQ(err.group, RFC_ERROR_COMMUNICATION);
-  EXPECT_NE(std::string(err.message).find("ERROR       partner '127.0.0.1:1' not reached"),
+  EXPECT_NE(std::string(err.message).find("ERROR       partner '127.0.0.1:" + closed + "' not reached"),
             std::string::npos);
   RFC_INT total = 0;
   EXPECT_EQ(RfcCheckRegisterServer(const_cast<char *>("X"), const_cast<char *>("127.0.0.1"),
-                                   const_cast<char *>("1"), &total, &total, &total, &total, &err),
+                                   const_cast<char *>(closed.c_str()), &total, &total, &total, &total, &err),
             RFC_FAILURE);
   EXPECT_EQ(err.group, RFC_ERROR_COMMUNICATION);
 }
