@@ -103,7 +103,8 @@ Conn::Level *Conn::pending() {
 
 RFC_RC Conn::call(const char *function, RFC_PARAMETER *exporting, RFC_TABLE *tables) {
   if (broken_ || dropped_) return dead();
-  if (function == nullptr || *function == '\0' || std::strlen(function) > rfcw::kMaxName)
+  if (function == nullptr || *function == '\0' || std::strlen(function) > rfcw::kMaxName ||
+      !rfcw::valid_name(function))
     return misuse("invalid function name", RFC_INVALID_PARAMETER);
   if (!stack_.empty() && !stack_.back().incoming)
     return misuse("a call is still open on this handle: receive its answer first");

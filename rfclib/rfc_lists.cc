@@ -15,8 +15,7 @@ std::string_view entry_name(const char *name, unsigned nlen) {
 }
 
 bool valid_name(std::string_view n, const char *what, Error &err) {
-  bool ok = !n.empty() && n.size() <= rfcw::kMaxName;
-  for (unsigned char c : n) ok = ok && c > ' ' && c != 0x7f;
+  bool ok = !n.empty() && n.size() <= rfcw::kMaxName && rfcw::valid_name(n);
   if (!ok) err = program(std::string("invalid ") + what + " name '" + std::string(n) + "'");
   return ok;
 }

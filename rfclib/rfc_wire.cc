@@ -55,18 +55,17 @@ class Reader {
   size_t left_;
 };
 
-// Names are printable, without blanks or control bytes.
-bool valid_name(std::string_view s) {
-  for (unsigned char c : s)
-    if (c <= ' ' || c == 0x7f) return false;
-  return true;
-}
-
 size_t name_limit(Kind k) {
   return (k == Kind::Call) ? kMaxName : kMaxWord;
 }
 
 }  // namespace
+
+bool valid_name(std::string_view s) {
+  for (unsigned char c : s)
+    if (c <= ' ' || c == 0x7f) return false;
+  return true;
+}
 
 const char *kind_name(Kind k) {
   static const char *const names[] = {"?",        "LOGON",     "LOGON_OK",  "ERROR",
@@ -116,7 +115,13 @@ bool decode(Kind kind, const char *body, size_t size, Message &m, std::string &w
     return false;
   };
   if (!r.str16(name_limit(kind), m.name)) return fail("bad name");
-  if (!m.name.empty() && !valid_name(m.name)) return fail("name holds blanks or control bytes");
+  // Exception names may hold blanks ("UNKNOWN FUNCTION"); other names not.
+  if (kind == Kind::Exception) {
+    for (unsigned char c : m.name)
+      if (c < ' ' || c == 0x7f) return fail("exception name holds control bytes");
+  } else if (!valid_name(m.name)) {
+    return fail("name holds blanks or control bytes");
+  }
   uint16_t ntexts;
   if (!r.u16(ntexts) || ntexts > kMaxTexts) return fail("bad text count");
   for (uint16_t i = 0; i < ntexts; ++i) {

@@ -46,6 +46,9 @@ constexpr uint8_t kMaxKind = 16;
 
 const char *kind_name(Kind k);
 
+// Names are printable, without blanks or control bytes.
+bool valid_name(std::string_view s);
+
 struct Header {
   uint8_t version = 0;
   Kind kind = Kind::Close;

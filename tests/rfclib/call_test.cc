@@ -116,6 +116,11 @@ TEST_F(CallTest, ExceptionsCarryTheirNameAndTables) {
   ASSERT_EQ(RfcCallReceive(handle_, const_cast<char *>("Z_NONE"), nullptr, nullptr, nullptr, &exception),
             RFC_EXCEPTION);
   EXPECT_STREQ(exception, "FUNCTION_NOT_FOUND");
+  // Exception names may hold blanks.
+  partner_.add("Z_UNKNOWN", [](RFC_HANDLE h) { RfcRaise(h, const_cast<char *>("UNKNOWN FUNCTION")); });
+  ASSERT_EQ(RfcCallReceive(handle_, const_cast<char *>("Z_UNKNOWN"), nullptr, nullptr, nullptr, &exception),
+            RFC_EXCEPTION);
+  EXPECT_STREQ(exception, "UNKNOWN FUNCTION");
   ItDelete(log);
 }
 
