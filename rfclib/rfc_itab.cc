@@ -1,6 +1,7 @@
 #include "rfc_itab.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -11,7 +12,16 @@ namespace rfcl {
 namespace {
 constexpr size_t kMinBlockRows = 16;
 constexpr size_t kMaxBlockBytes = 8u << 20;
+std::atomic<uint64_t> stamps{0};
 }  // namespace
+
+uint64_t Itab::generation() const {
+  if (dirty_) {
+    generation_ = stamps.fetch_add(1, std::memory_order_relaxed) + 1;
+    dirty_ = false;
+  }
+  return generation_;
+}
 
 Itab::Itab(std::string name, unsigned leng, unsigned occu)
     : name_(std::move(name)), leng_(leng), stride_(leng ? leng : 1), occu_(occu) {}

@@ -18,10 +18,11 @@ class Itab {
   unsigned fill() const { return static_cast<unsigned>(rows_.size()); }
   unsigned leng() const { return leng_; }
   const std::string &name() const { return name_; }
-  // Changes with every call that may alter the rows; lets a reply leave
-  // out a table that its receiver did not touch.
-  uint64_t generation() const { return generation_; }
-  void touch() { ++generation_; }
+  // A stamp, unique across all tables, renewed by every call that may alter
+  // the rows; lets a reply leave out a table that its receiver did not touch
+  // (a new table at a freed table's address never matches the old stamp).
+  uint64_t generation() const;
+  void touch() { dirty_ = true; }
 
   // Row i counted from 1; nullptr when there is no such row.
   char *line(unsigned i) const { return (i == 0 || i > rows_.size()) ? nullptr : rows_[i - 1]; }
@@ -61,7 +62,8 @@ class Itab {
   std::vector<Block> blocks_;
   size_t block_ = 0;  // block being filled
   size_t used_ = 0;   // rows used in it
-  uint64_t generation_ = 0;
+  mutable uint64_t generation_ = 0;
+  mutable bool dirty_ = true;
 };
 
 }  // namespace rfcl

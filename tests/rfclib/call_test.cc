@@ -194,3 +194,36 @@ TEST_F(CallTest, UnansweredCallbackIsAnsweredAtTheNextReceive) {
 }
 
 }  // namespace
+
+namespace {
+// An untouched table goes back as a mark and the caller keeps its rows; a
+// table replaced by another one (even at the same address) goes back whole.
+TEST_F(CallTest, AnswerCarriesTablesOnlyWhenTheyChanged) {
+  partner_.add("Z_KEEP", [](RFC_HANDLE h) {
+    RFC_TABLE tabs[] = {table("T", nullptr, 0), kEndTable};
+    ASSERT_EQ(RfcGetData(h, nullptr, tabs), RFC_OK);
+    ASSERT_EQ(RfcSendData(h, nullptr, tabs), RFC_OK);
+    ItDelete(tabs[0].ithandle);
+  });
+  partner_.add("Z_REPLACE", [](RFC_HANDLE h) {
+    RFC_TABLE tabs[] = {table("T", nullptr, 0), kEndTable};
+    ASSERT_EQ(RfcGetData(h, nullptr, tabs), RFC_OK);
+    ItDelete(tabs[0].ithandle);
+    tabs[0].ithandle = make_table(6, {"new"});
+    ASSERT_EQ(RfcSendData(h, nullptr, tabs), RFC_OK);
+    ItDelete(tabs[0].ithandle);
+  });
+  ITAB_H t = make_table(6, {"old1", "old2"});
+  RFC_TABLE tabs[] = {table("T", t, 6), kEndTable};
+  char *exc = nullptr;
+  ASSERT_EQ(RfcCallReceive(handle_, const_cast<char *>("Z_KEEP"), nullptr, nullptr, tabs, &exc), RFC_OK);
+  ASSERT_EQ(ItFill(t), 2u);
+  EXPECT_EQ(row(t, 2), "old2");
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(RfcCallReceive(handle_, const_cast<char *>("Z_REPLACE"), nullptr, nullptr, tabs, &exc), RFC_OK);
+    ASSERT_EQ(ItFill(t), 1u);
+    EXPECT_EQ(row(t, 1), "new");
+  }
+  ItDelete(t);
+}
+}  // namespace

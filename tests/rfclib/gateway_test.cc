@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <chrono>
 #include <thread>
 
@@ -147,3 +148,25 @@ TEST_F(GatewayTest, UnknownProgramAndUnreachableGateway) {
 }
 
 }  // namespace
+
+TEST_F(GatewayTest, RefusedRegistrationAndVanishingGateway) {
+  partner_.refuse_registrations_of("FOREIGN");
+  EXPECT_EQ(accept("FOREIGN"), RFC_HANDLE_NULL);
+  RFC_ERROR_INFO_EX err{};
+  ASSERT_EQ(RfcLastErrorEx(&err), 0);
+  EXPECT_EQ(err.group, RFC_ERROR_COMMUNICATION);
+  EXPECT_STREQ(err.key, "RFC_ERROR_COMMUNICATION");
+  EXPECT_STREQ(err.message, "ERROR registration of tp FOREIGN from host 127.0.0.1 not allowed");
+  EXPECT_EQ(counts("FOREIGN"), (std::vector<int>{0, 0, 0, 0}));
+
+  // A gateway that goes away ends the wait with a failure, not a time-out.
+  auto other = std::make_unique<TestPartner>();
+  std::string port = std::to_string(other->port());
+  const char *argv[] = {"-a", "LONELY", "-g", "127.0.0.1", "-x", port.c_str(), nullptr};
+  RFC_HANDLE reg = RfcAccept(const_cast<char **>(argv));
+  ASSERT_NE(reg, RFC_HANDLE_NULL);
+  EXPECT_EQ(RfcWaitForRequest(reg, 0), RFC_RETRY);
+  other.reset();
+  EXPECT_EQ(RfcWaitForRequest(reg, 10), RFC_FAILURE);
+  RfcClose(reg);
+}

@@ -1,5 +1,6 @@
 #include "test_partner.h"
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -12,6 +13,7 @@ TestPartner::TestPartner() {
   RFCP_CALLBACKS cb{};
   cb.check_logon = &TestPartner::check_logon;
   cb.session = &TestPartner::session;
+  cb.check_registration = &TestPartner::check_registration;
   RFCP_SYSTEM sys{};
   std::strcpy(sys.sysid, "QR1");
   std::strcpy(sys.systnr, "00");
@@ -58,6 +60,22 @@ void TestPartner::session(void *ctx, RFC_HANDLE h, const RFCP_LOGON *) {
   while ((rc = RfcWaitForRequest(h, -1)) == RFC_OK) self->dispatch(h);
   std::lock_guard<std::mutex> lock(self->mutex_);
   self->last_end_ = rc;
+}
+
+void TestPartner::refuse_registrations_of(const std::string &progid) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refused_ = progid;
+}
+
+int TestPartner::check_registration(void *ctx, const char *progid, const char *host,
+                                    RFC_ERROR_INFO_EX *error) {
+  auto *self = static_cast<TestPartner *>(ctx);
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  if (self->refused_ != progid) return 0;
+  error->group = RFC_ERROR_COMMUNICATION;
+  std::snprintf(error->message, sizeof error->message,
+                "ERROR registration of tp %s from host %s not allowed", progid, host);
+  return 1;
 }
 
 void TestPartner::dispatch(RFC_HANDLE h) {

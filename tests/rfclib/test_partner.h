@@ -23,6 +23,8 @@ class TestPartner {
 
   void add(const std::string &name, Module m);
   void set_logon_check(LogonCheck check) { check_ = std::move(check); }
+  // Refuses registrations of this program id with a group 102 error.
+  void refuse_registrations_of(const std::string &progid);
   int port() const { return port_; }
   RFCP_SERVER *server() { return server_; }
   // "ashost=127.0.0.1 sysnr=00 gwserv=PORT client=001 user=TEST passwd=secret lang=E" + extra
@@ -38,6 +40,9 @@ class TestPartner {
  private:
   static int check_logon(void *ctx, const RFCP_LOGON *logon, RFC_ERROR_INFO_EX *error);
   static void session(void *ctx, RFC_HANDLE h, const RFCP_LOGON *logon);
+  static int check_registration(void *ctx, const char *progid, const char *host,
+                                RFC_ERROR_INFO_EX *error);
+  std::string refused_;
 
   RFCP_SERVER *server_ = nullptr;
   int port_ = 0;
