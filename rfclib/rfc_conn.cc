@@ -143,12 +143,12 @@ RFC_RC Conn::receive(RFC_PARAMETER *importing, RFC_TABLE *tables, char **excepti
       case Kind::Reply:
         stack_.pop_back();
         apply_params(m, importing);
-        if (!apply_tables(m, tables, nullptr))
+        if (!apply_tables(m, tables, nullptr, f->body))
           return misuse("out of memory for received tables", RFC_MEMORY_INSUFFICIENT);
         return RFC_OK;
       case Kind::Exception:
         stack_.pop_back();
-        if (!apply_tables(m, tables, nullptr))
+        if (!apply_tables(m, tables, nullptr, f->body))
           return misuse("out of memory for received tables", RFC_MEMORY_INSUFFICIENT);
         exception_.assign(m.name);
         if (exception) *exception = &exception_[0];
@@ -233,7 +233,7 @@ RFC_RC Conn::get_data(RFC_PARAMETER *importing, RFC_TABLE *tables) {
   if (!l) return misuse("RfcGetData without a pending call");
   apply_params(l->frame->msg, importing);
   l->received.clear();
-  if (!apply_tables(l->frame->msg, tables, &l->received))
+  if (!apply_tables(l->frame->msg, tables, &l->received, l->frame->body))
     return misuse("out of memory for received tables", RFC_MEMORY_INSUFFICIENT);
   return RFC_OK;
 }
