@@ -2,6 +2,7 @@
 // ways, exceptions, and callbacks nested in both directions.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -75,6 +76,8 @@ TEST_F(CallTest, TablesGoBothWaysAndKeepTheirRowLength) {
     EXPECT_EQ(ItFill(tabs[0].ithandle), 2u);
     EXPECT_EQ(ItLeng(tabs[1].ithandle), 17u);
     EXPECT_EQ(ItFill(tabs[1].ithandle), 0u);
+    // Received rows start aligned, as rows of a table made here do.
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(ItGetLine(tabs[0].ithandle, 1)) % 8, 0u);
     char *p = static_cast<char *>(ItAppLine(tabs[0].ithandle));
     std::memcpy(p, "third   ", 8);
     ASSERT_EQ(RfcSendData(h, nullptr, tabs), RFC_OK);

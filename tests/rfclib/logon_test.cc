@@ -108,12 +108,15 @@ TEST(LogonTest, PartnerNamedByRouterStringDestinationOrMessageServer) {
   qtest::TempDir dir;
   std::ofstream(dir.file("saprfc.ini"))
       << "DEST=OTHER\nTYPE=A\nASHOST=127.0.0.2\nSYSNR=99\n\n"
-      << "DEST=QR1\nTYPE=A\nASHOST=127.0.0.1\nGWSERV=" << port << "\n";
+      << "DEST=QR1\nTYPE=A\nASHOST=127.0.0.1\nGWSERV=" << port << "\n"
+      << "DEST=LB\nTYPE=B\nMSHOST=127.0.0.1\nMSSERV=" << port << "\nR3NAME=QR1\nGROUP=SPACE\n";
   ::setenv("RFC_INI", dir.file("saprfc.ini").c_str(), 1);
   ASSERT_EQ(open_error("dest=QR1 client=001 user=TEST passwd=x", &h), "");
   RFC_ATTRIBUTES a;
   ASSERT_EQ(RfcGetAttributes(h, &a), 0);
   EXPECT_STREQ(a.dest, "QR1");
+  RfcClose(h);
+  ASSERT_EQ(open_error("dest=LB client=001 user=TEST passwd=x", &h), "");
   RfcClose(h);
   EXPECT_NE(open_error("dest=NOPE user=A").find("Destination NOPE not found"), std::string::npos);
   ::unsetenv("RFC_INI");
