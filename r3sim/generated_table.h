@@ -1,0 +1,26 @@
+// Generated tables: rows computed from the row number on demand, for
+// benchmarks of any size without disk. Each one appears to SQL as a
+// virtual table in the connection's temp schema, so queries on it run like
+// queries on stored tables (conditions, order, LIMIT/OFFSET). Ranges on the
+// first field (the row number) and LIMIT/OFFSET are handed to the table, so
+// reading page k of a huge table costs the page, not the rows before it.
+#pragma once
+
+#include <cstdint>
+
+#include "dictionary.h"
+#include "sqlite_db.h"
+#include "value.h"
+
+namespace r3sim {
+
+class GeneratedTable {
+ public:
+  // Makes the generated table usable on this connection under its own
+  // name (temp schema); re-creates it when its definition changed.
+  static void attach(SqliteDb &db, const TableDef &def);
+  // The value of a field in row rowno (counted from 1).
+  static Value value(const AbapField &field, int64_t rowno);
+};
+
+}  // namespace r3sim
