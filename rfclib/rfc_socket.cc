@@ -1,0 +1,201 @@
+#include "rfc_socket.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace rfcw {
+
+namespace {
+constexpr int kStallMs = 60000;
+constexpr size_t kGrowStep = 16u << 20;
+
+int wait_readable(int fd, int timeout_ms) {
+  pollfd p{fd, POLLIN, 0};
+  for (;;) {
+    int r = ::poll(&p, 1, timeout_ms);
+    if (r < 0 && errno == EINTR) continue;
+    return r;
+  }
+}
+}  // namespace
+
+Socket::Socket(int fd, std::string peer) : fd_(fd), peer_(std::move(peer)) {}
+
+Socket::~Socket() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string Socket::peer_host() const {
+  auto colon = peer_.rfind(':');
+  return colon == std::string::npos ? peer_ : peer_.substr(0, colon);
+}
+
+void Socket::shutdown() { ::shutdown(fd_, SHUT_RDWR); }
+
+bool Socket::send(const Encoder &frame, std::string &why) {
+  const std::vector<iovec> &all = frame.iov();
+  std::vector<iovec> iov(all.begin(), all.end());
+  size_t first = 0;
+  while (first < iov.size()) {
+    msghdr m{};
+    m.msg_iov = &iov[first];
+    m.msg_iovlen = std::min<size_t>(iov.size() - first, IOV_MAX);
+    ssize_t n = ::sendmsg(fd_, &m, MSG_NOSIGNAL);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      why = std::strerror(errno);
+      return false;
+    }
+    size_t left = static_cast<size_t>(n);
+    while (first < iov.size() && left >= iov[first].iov_len) {
+      left -= iov[first].iov_len;
+      ++first;
+    }
+    if (left > 0) {
+      iov[first].iov_base = static_cast<char *>(iov[first].iov_base) + left;
+      iov[first].iov_len -= left;
+    }
+  }
+  return true;
+}
+
+bool Socket::send_empty(Kind kind, std::string &why) {
+  Encoder e(kind, {});
+  e.finish();
+  return send(e, why);
+}
+
+Socket::Io Socket::read_exact(char *p, size_t n, int first_timeout_ms, std::string &why) {
+  size_t got = 0;
+  while (got < n) {
+    ssize_t r = ::recv(fd_, p + got, n - got, MSG_DONTWAIT);
+    if (r > 0) {
+      got += static_cast<size_t>(r);
+      continue;
+    }
+    if (r == 0) return Io::Eof;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) {
+      why = std::strerror(errno);
+      return Io::Error;
+    }
+    int w = wait_readable(fd_, got == 0 ? first_timeout_ms : kStallMs);
+    if (w == 0) {
+      if (got == 0) return Io::Timeout;
+      why = "partner stalled in the middle of a frame";
+      return Io::Error;
+    }
+    if (w < 0) {
+      why = std::strerror(errno);
+      return Io::Error;
+    }
+  }
+  return Io::Ok;
+}
+
+ReadResult Socket::read(Frame &f, int timeout_ms, std::string &why) {
+  uint8_t head[kHeaderSize];
+  Io io = read_exact(reinterpret_cast<char *>(head), 1, timeout_ms, why);
+  if (io == Io::Timeout) return ReadResult::Timeout;
+  if (io == Io::Eof) {
+    why = "connection closed by partner";
+    return ReadResult::Closed;
+  }
+  if (io == Io::Ok) io = read_exact(reinterpret_cast<char *>(head) + 1, kHeaderSize - 1, kStallMs, why);
+  if (io == Io::Eof) why = "connection closed by partner in the middle of a frame";
+  if (io != Io::Ok) return ReadResult::Broken;
+  if (!parse_header(head, f.header, why)) return ReadResult::Malformed;
+  if (f.header.version != kVersion) {
+    why = "partner speaks protocol version " + std::to_string(f.header.version) +
+          ", this library speaks version " + std::to_string(kVersion);
+    return ReadResult::Version;
+  }
+  // The buffer grows with the bytes that actually arrive, so a frame that
+  // merely claims a large size costs no memory.
+  size_t size = f.header.body_size, have = 0;
+  size_t cap = std::min(size, kGrowStep);
+  f.body.reset(static_cast<char *>(std::malloc(cap ? cap : 1)));
+  if (!f.body) {
+    why = "out of memory for a frame";
+    return ReadResult::Broken;
+  }
+  while (have < size) {
+    if (have == cap) {
+      cap = std::min(size, cap * 2);
+      char *bigger = static_cast<char *>(std::realloc(f.body.get(), cap));
+      if (!bigger) {
+        why = "out of memory for a frame";
+        return ReadResult::Broken;
+      }
+      f.body.release();
+      f.body.reset(bigger);
+    }
+    io = read_exact(f.body.get() + have, cap - have, kStallMs, why);
+    if (io == Io::Eof) why = "connection closed by partner in the middle of a frame";
+    if (io != Io::Ok) return ReadResult::Broken;
+    have = cap;
+  }
+  if (!decode(f.header.kind, f.body.get(), size, f.msg, why)) return ReadResult::Malformed;
+  return ReadResult::Ok;
+}
+
+void tune_socket(int fd) {
+  int one = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+std::string peer_of(int fd) {
+  sockaddr_storage a{};
+  socklen_t len = sizeof a;
+  if (::getpeername(fd, reinterpret_cast<sockaddr *>(&a), &len) != 0) return "?";
+  char host[NI_MAXHOST], serv[NI_MAXSERV];
+  if (::getnameinfo(reinterpret_cast<sockaddr *>(&a), len, host, sizeof host, serv, sizeof serv,
+                    NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+    return "?";
+  return std::string(host) + ":" + serv;
+}
+
+std::unique_ptr<Socket> connect_tcp(const std::string &host, int port, std::string &why) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo *res = nullptr;
+  std::string service = std::to_string(port);
+  int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &res);
+  if (rc != 0) {
+    why = std::string("host '") + host + "' unknown";
+    return nullptr;
+  }
+  why = "no address";
+  for (addrinfo *a = res; a; a = a->ai_next) {
+    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    if (fd < 0) {
+      why = std::strerror(errno);
+      continue;
+    }
+    int r;
+    do r = ::connect(fd, a->ai_addr, a->ai_addrlen);
+    while (r != 0 && errno == EINTR);
+    if (r == 0) {
+      ::freeaddrinfo(res);
+      tune_socket(fd);
+      return std::make_unique<Socket>(fd, peer_of(fd));
+    }
+    why = std::strerror(errno);
+    ::close(fd);
+  }
+  ::freeaddrinfo(res);
+  return nullptr;
+}
+
+}  // namespace rfcw

@@ -1,0 +1,94 @@
+#include "rfcp_gateway.h"
+
+#include <poll.h>
+
+#include "rfc_conn.h"
+
+namespace rfcp {
+
+void Gateway::add(const std::string &progid, std::shared_ptr<rfcw::Socket> socket) {
+  auto reg = std::make_shared<Registration>();
+  reg->progid = progid;
+  reg->socket = std::move(socket);
+  std::lock_guard<std::mutex> lock(mutex_);
+  regs_.push_back(std::move(reg));
+}
+
+void Gateway::refresh(const std::string &progid) {
+  for (auto it = regs_.begin(); it != regs_.end();) {
+    Registration &r = **it;
+    bool gone = false;
+    while (r.progid == progid && r.state != State::Busy) {
+      pollfd p{r.socket->fd(), POLLIN, 0};
+      if (::poll(&p, 1, 0) <= 0) break;
+      rfcw::Frame f;
+      std::string why;
+      if (r.socket->read(f, 0, why) != rfcw::ReadResult::Ok || f.msg.kind != rfcw::Kind::Ready) {
+        gone = true;
+        break;
+      }
+      r.state = State::Ready;
+    }
+    if (gone) {
+      r.socket->shutdown();
+      it = regs_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void Gateway::count(const std::string &progid, int &ninit, int &nready, int &nbusy) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  refresh(progid);
+  ninit = nready = nbusy = 0;
+  for (const Entry &r : regs_) {
+    if (r->progid != progid) continue;
+    if (r->state == State::Init) ++ninit;
+    if (r->state == State::Ready) ++nready;
+    if (r->state == State::Busy) ++nbusy;
+  }
+}
+
+RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
+  Entry chosen;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    refresh(progid);
+    for (State wanted : {State::Ready, State::Init}) {
+      for (const Entry &r : regs_)
+        if (!chosen && r->progid == progid && r->state == wanted) chosen = r;
+    }
+    if (chosen) chosen->state = State::Busy;
+  }
+  if (!chosen) {
+    err = rfcl::make_error(RFC_ERROR_COMMUNICATION, "program " + progid + " not registered");
+    return RFC_HANDLE_NULL;
+  }
+  auto conn = std::make_shared<rfcl::Conn>(rfcl::Role::Gateway, chosen->socket);
+  conn->partner_host = chosen->socket->peer_host();
+  conn->logon.progname = progid;
+  std::weak_ptr<Gateway> self = shared_from_this();
+  conn->on_close = [self, chosen](bool clean) {
+    if (auto gw = self.lock()) gw->release(chosen, clean);
+  };
+  return rfcl::add_handle(std::move(conn));
+}
+
+void Gateway::release(const Entry &reg, bool clean) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (clean) {
+    reg->state = State::Ready;
+    return;
+  }
+  reg->socket->shutdown();
+  regs_.remove(reg);
+}
+
+void Gateway::shutdown() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const Entry &r : regs_) r->socket->shutdown();
+  regs_.clear();
+}
+
+}  // namespace rfcp
