@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "rfc_lists.h"
+#include "call_lists.h"
 #include "rfc_partner.h"
 #include "saprfc.h"
 #include "sqlite_db.h"

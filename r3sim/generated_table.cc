@@ -279,10 +279,32 @@ Value GeneratedTable::value(const AbapField &f, int64_t rowno) {
     case AbapType::kPacked: return Value::real(static_cast<double>(rowno % 100000000) * 1.25);
     case AbapType::kChar: break;
   }
-  std::string s(f.length, ' ');
-  for (unsigned i = 0; i < f.length; ++i)
-    s[i] = static_cast<char>('A' + ((rowno % kPatternPeriod + i) * 7 + (rowno % kPatternPeriod + i) / 26) % 26);
-  return Value::text(s);
+  Value v;
+  value_into(f, rowno, v);
+  return v;
+}
+
+void GeneratedTable::value_into(const AbapField &f, int64_t rowno, Value &out) {
+  if (f.type != AbapType::kChar) {
+    out = value(f, rowno);
+    return;
+  }
+  // The same text the virtual table serves: a window on a fixed pattern.
+  static const std::string pattern = [] {
+    std::string p;
+    for (size_t i = 0; i < 65536 + kPatternPeriod; ++i)
+      p += static_cast<char>('A' + (i * 7 + i / 26) % 26);
+    return p;
+  }();
+  size_t at = static_cast<size_t>(rowno % kPatternPeriod);
+  out.kind = Value::Kind::kText;
+  if (f.length <= 65536) {
+    out.s.assign(pattern, at, f.length);
+    return;
+  }
+  out.s.resize(f.length);
+  for (size_t i = 0; i < f.length; ++i)
+    out.s[i] = static_cast<char>('A' + ((at + i) * 7 + (at + i) / 26) % 26);
 }
 
 }  // namespace r3sim

@@ -21,6 +21,8 @@ class GeneratedTable {
   static void attach(SqliteDb &db, const TableDef &def);
   // The value of a field in row rowno (counted from 1).
   static Value value(const AbapField &field, int64_t rowno);
+  // The same into an existing value, reusing its storage.
+  static void value_into(const AbapField &field, int64_t rowno, Value &out);
 };
 
 }  // namespace r3sim

@@ -1,4 +1,5 @@
 // r3sim: runs the simulated system until SIGTERM or SIGINT.
+#include <malloc.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -29,6 +30,10 @@ int main(int argc, char **argv) {
   sigaddset(&stop, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  // Pages of rows are megabytes each: keep freed memory for the next page
+  // instead of mapping and faulting in fresh pages for every one.
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   RfcInit();
   try {
     r3sim::Simulator sim(cl.options);

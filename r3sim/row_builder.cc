@@ -142,7 +142,13 @@ int64_t RowBuilder::unpack(const char *src, unsigned length) {
 
 void RowBuilder::put_binary(const AbapField &f, const Value &v, char *dst) {
   switch (f.type) {
-    case AbapType::kChar: put_left(as_text(v), f.length, dst, ' '); break;
+    case AbapType::kChar:
+      // Text straight from the value: the hot path of wide rows.
+      if (v.kind == Value::Kind::kText)
+        put_left(v.s, f.length, dst, ' ');
+      else
+        put_left(as_text(v), f.length, dst, ' ');
+      break;
     case AbapType::kNumc: put_right(numc_digits(v), f.length, dst, '0'); break;
     case AbapType::kDate:
     case AbapType::kTime: {

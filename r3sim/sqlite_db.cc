@@ -80,6 +80,19 @@ void Stmt::reset() {
   sqlite3_clear_bindings(stmt_);
 }
 
+void Stmt::value_into(int c, Value &out) const {
+  int type = sqlite3_column_type(stmt_, c);
+  if (type != SQLITE_TEXT && type != SQLITE_BLOB) {
+    out = value(c);
+    return;
+  }
+  const void *p = type == SQLITE_TEXT ? static_cast<const void *>(sqlite3_column_text(stmt_, c))
+                                      : sqlite3_column_blob(stmt_, c);
+  size_t n = static_cast<size_t>(sqlite3_column_bytes(stmt_, c));
+  out.kind = type == SQLITE_TEXT ? Value::Kind::kText : Value::Kind::kBlob;
+  out.s.assign(p ? static_cast<const char *>(p) : "", p ? n : 0);
+}
+
 Value Stmt::value(int c) const {
   switch (sqlite3_column_type(stmt_, c)) {
     case SQLITE_INTEGER: return Value::integer(sqlite3_column_int64(stmt_, c));

@@ -57,6 +57,8 @@ class Stmt {
   void reset();
   int columns() const { return sqlite3_column_count(stmt_); }
   Value value(int column) const;
+  // The same into an existing value, reusing its storage.
+  void value_into(int column, Value &out) const;
   std::string text(int column) const;
   int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
   sqlite3_stmt *raw() const { return stmt_; }

@@ -37,13 +37,32 @@ Stmt prepare(SqliteDb &db, const TableDef &table, const TableSelect &select) {
 }  // namespace
 
 TableQuery::TableQuery(SqliteDb &db, const TableDef &table, const TableSelect &select)
-    : stmt_(prepare(db, table, select)), columns_(select.fields.size()) {}
+    : columns_(select.fields.size()) {
+  bool blank = select.where.find_first_not_of(" \t\r\n") == std::string::npos;
+  if (table.generated() && blank) {
+    direct_ = true;
+    select_ = select;
+    rows_ = table.gen_rows;
+  } else {
+    stmt_ = std::make_unique<Stmt>(prepare(db, table, select));
+  }
+}
 
 int64_t TableQuery::run(const std::function<bool(const std::vector<Value> &)> &row) {
   std::vector<Value> values(columns_);
   int64_t n = 0;
-  while (stmt_.step()) {
-    for (size_t c = 0; c < columns_; ++c) values[c] = stmt_.value(static_cast<int>(c));
+  if (direct_) {
+    int64_t last = rows_;
+    if (select_.count > 0 && select_.skip + select_.count < last) last = select_.skip + select_.count;
+    for (int64_t r = select_.skip + 1; r <= last; ++r) {
+      for (size_t c = 0; c < columns_; ++c) GeneratedTable::value_into(select_.fields[c], r, values[c]);
+      ++n;
+      if (!row(values)) break;
+    }
+    return n;
+  }
+  while (stmt_->step()) {
+    for (size_t c = 0; c < columns_; ++c) stmt_->value_into(static_cast<int>(c), values[c]);
     ++n;
     if (!row(values)) break;
   }

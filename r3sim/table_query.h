@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,12 @@ class TableQuery {
   static FieldResolver resolver(const TableDef &table, const std::string &sql_prefix);
 
  private:
-  Stmt stmt_;
+  // Generated tables without a condition are computed here directly: no
+  // SQL between the rows and their reader.
+  bool direct_ = false;
+  TableSelect select_;
+  int64_t rows_ = 0;
+  std::unique_ptr<Stmt> stmt_;
   size_t columns_;
 };
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "r3sim_process.h"
-#include "rfc_lists.h"
+#include "call_lists.h"
 
 using r3sim::ParamList;
 using r3simtest::R3simProcess;

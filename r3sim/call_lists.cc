@@ -1,4 +1,4 @@
-#include "rfc_lists.h"
+#include "call_lists.h"
 
 #include <cstring>
 
