@@ -5,6 +5,19 @@
 
 namespace r3sim {
 
+namespace {
+
+// Field names go into SQL text (quoted) and module arguments; only names
+// of the dictionary's own form are taken.
+bool plain_name(const std::string &n) {
+  if (n.empty() || n.size() > 30) return false;
+  for (char c : n)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '/') return false;
+  return true;
+}
+
+}  // namespace
+
 const AbapField *TableDef::field(const std::string &name) const {
   for (const auto &f : fields)
     if (f.name == name) return &f;
@@ -35,7 +48,7 @@ std::optional<TableDef> Dictionary::find(SqliteDb &db, const std::string &name) 
   f.bind(1, name);
   while (f.step()) {
     std::string type = f.text(1);
-    if (type.size() != 1 || !is_abap_type(type[0])) continue;
+    if (type.size() != 1 || !is_abap_type(type[0]) || !plain_name(f.text(0))) continue;
     AbapField a;
     a.table = name;
     a.name = f.text(0);

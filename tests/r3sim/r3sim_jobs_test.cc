@@ -139,6 +139,14 @@ TEST(R3simJobs, JobCallsTheOldestReadyRegistrationForItsWholeConversation) {
   first.wait_ready();
   RegisteredProgram second(sim.port(), "ZSIMECHO");
   second.wait_ready();
+  // The gateway counts both, ready.
+  RFC_INT total = 0, init = 0, ready = 0, busy = 0;
+  RFC_ERROR_INFO_EX err{};
+  std::string id = "ZSIMECHO", host = "127.0.0.1", serv = std::to_string(sim.port());
+  ASSERT_EQ(RfcCheckRegisterServer(id.data(), host.data(), serv.data(), &total, &init, &ready,
+                                   &busy, &err), RFC_OK);
+  EXPECT_EQ(total, 2);
+  EXPECT_EQ(ready, 2);
   RFC_HANDLE h = sim.logon();
   Submitted s = submit(h, "ZSIM_ECHO", "ECHO");
   ASSERT_EQ(s.rc, RFC_OK) << s.exception;
