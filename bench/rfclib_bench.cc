@@ -2,6 +2,7 @@
 // the server sees an extraction (it calls a function module whose partner
 // delivers the rows in callbacks) and, in the same run, the same bytes
 // through a plain loopback TCP socket; prints both rates and their ratio.
+// The rows are read once on arrival in both cases, as the server would.
 //
 //   rfclib_bench [MiB]     (default 1024)
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -143,7 +145,7 @@ double run_raw(int chunks, unsigned long &checksum) {
   for (int i = 0; i < chunks; ++i) {
     size_t off = 0;
     while (off < kChunkBytes) {
-      ssize_t n = ::recv(fd, buf.data() + off, kChunkBytes - off, 0);
+      ssize_t n = ::recv(fd, buf.data() + off, kChunkBytes - off, MSG_WAITALL);
       if (n <= 0) std::exit(1);
       off += static_cast<size_t>(n);
     }
@@ -176,9 +178,13 @@ int main(int argc, char **argv) {
     std::perror("listen");
     return 1;
   }
-  unsigned long lib_sum = 0, raw_sum = 0;
-  double lib_s = run_library(port, chunks, lib_sum);
+  // Each path runs twice, alternating, and counts with its better time, so
+  // a disturbance of the shared machine flatters neither side.
+  unsigned long lib_sum = 0, raw_sum = 0, again = 0;
   double raw_s = run_raw(chunks, raw_sum);
+  double lib_s = run_library(port, chunks, lib_sum);
+  raw_s = std::min(raw_s, run_raw(chunks, again));
+  lib_s = std::min(lib_s, run_library(port, chunks, again));
   RfcpServerDestroy(server);
 
   double lib_mb = bytes / 1e6 / lib_s, raw_mb = bytes / 1e6 / raw_s;

@@ -71,7 +71,7 @@ bool Conn::read(rfcw::Frame &f, int timeout_ms, RFC_RC &rc, bool &timed_out) {
 
 bool Conn::log_on() {
   rfcw::Encoder e(Kind::Logon, {});
-  for (const std::string *s : {&logon.client, &logon.user, &logon.passwd, &logon.lang, &logon.progname})
+  for (const std::string *s : {&logon_.client, &logon_.user, &logon_.passwd, &logon_.lang, &logon_.progname})
     e.text(s->substr(0, rfcw::kMaxText));
   e.finish();
   if (!send(e)) return false;
@@ -89,10 +89,10 @@ bool Conn::log_on() {
     return false;
   }
   const rfcw::Message &m = f.msg;
-  system = SystemData{std::string(m.text(0)), std::string(m.text(1)), std::string(m.text(2)),
+  system_ = SystemData{std::string(m.text(0)), std::string(m.text(1)), std::string(m.text(2)),
                       std::string(m.text(3)), std::string(m.text(4)), std::string(m.text(5)),
                       std::string(m.text(6))};
-  logged_on = true;
+  logged_on_ = true;
   return true;
 }
 
@@ -110,7 +110,7 @@ RFC_RC Conn::call(const char *function, RFC_PARAMETER *exporting, RFC_TABLE *tab
     return misuse("a call is still open on this handle: receive its answer first");
   if ((role_ == Role::Session || role_ == Role::Registered) && stack_.empty())
     return misuse("a server handle calls its partner only while serving a call");
-  if (role_ == Role::Client && !logged_on && !log_on()) return RFC_FAILURE;
+  if (role_ == Role::Client && !logged_on_ && !log_on()) return RFC_FAILURE;
   rfcw::Encoder e(Kind::Call, function);
   Error err;
   if (!encode_params(e, exporting, err) || !encode_tables(e, tables, nullptr, err))
@@ -143,12 +143,12 @@ RFC_RC Conn::receive(RFC_PARAMETER *importing, RFC_TABLE *tables, char **excepti
       case Kind::Reply:
         stack_.pop_back();
         apply_params(m, importing);
-        if (!apply_tables(m, tables, nullptr))
+        if (!apply_tables(m, tables, nullptr, f->body))
           return misuse("out of memory for received tables", RFC_MEMORY_INSUFFICIENT);
         return RFC_OK;
       case Kind::Exception:
         stack_.pop_back();
-        if (!apply_tables(m, tables, nullptr))
+        if (!apply_tables(m, tables, nullptr, f->body))
           return misuse("out of memory for received tables", RFC_MEMORY_INSUFFICIENT);
         exception_.assign(m.name);
         if (exception) *exception = &exception_[0];
@@ -233,7 +233,7 @@ RFC_RC Conn::get_data(RFC_PARAMETER *importing, RFC_TABLE *tables) {
   if (!l) return misuse("RfcGetData without a pending call");
   apply_params(l->frame->msg, importing);
   l->received.clear();
-  if (!apply_tables(l->frame->msg, tables, &l->received))
+  if (!apply_tables(l->frame->msg, tables, &l->received, l->frame->body))
     return misuse("out of memory for received tables", RFC_MEMORY_INSUFFICIENT);
   return RFC_OK;
 }
@@ -295,7 +295,7 @@ void Conn::close() {
   // The gateway's handle shares the registered program's connection, which
   // lives on when the conversation ended cleanly.
   if (role_ != Role::Gateway || !clean) socket_->shutdown();
-  if (on_close) on_close(clean);
+  if (on_close_) on_close_(clean);
 }
 
 void Conn::drop() {

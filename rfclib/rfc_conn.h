@@ -43,14 +43,14 @@ class Conn {
   rfcw::Socket &socket() { return *socket_; }
 
   // What RfcGetAttributes reports.
-  LogonData logon;
-  SystemData system;
-  std::string dest;
-  std::string partner_host;
-  bool logged_on = false;
+  LogonData logon_;
+  SystemData system_;
+  std::string dest_;
+  std::string partner_host_;
+  bool logged_on_ = false;
   // Runs once when the handle is closed; clean is false when calls were
   // still open or the connection had broken.
-  std::function<void(bool clean)> on_close;
+  std::function<void(bool clean)> on_close_;
 
   // Logs on with the logon data; false with the last error set.
   bool log_on();

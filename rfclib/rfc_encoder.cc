@@ -107,6 +107,16 @@ void Encoder::table(std::string_view name, uint32_t type, uint32_t leng, uint32_
   put_u32(rows);
   uint8_t flags = unchanged ? 1 : 0;
   put(&flags, 1);
+  if (unchanged) return;
+  // Rows start aligned in the receiver's buffer, where its table keeps them.
+  static const char zeros[kRowAlign] = {};
+  put(zeros, (kRowAlign - body_size() % kRowAlign) % kRowAlign);
+}
+
+size_t Encoder::body_size() const {
+  size_t n = 0;
+  for (const Seg &s : segs_) n += s.len;
+  return n - kHeaderSize;
 }
 
 void Encoder::rows(const void *data, size_t len) { put_ref(data, len); }

@@ -40,6 +40,7 @@ class Encoder {
   void put_u32(uint32_t v);
   void put_ref(const void *p, size_t n);
   void patch_count();
+  size_t body_size() const;
 
   struct Seg {
     const char *ext;  // nullptr: offset into buf_

@@ -29,20 +29,21 @@ Itab::Itab(std::string name, unsigned leng, unsigned occu)
 char *Itab::reserve(size_t count) {
   while (block_ < blocks_.size()) {
     Block &b = blocks_[block_];
-    if (b.capacity - used_ >= count) return b.mem.get() + used_ * stride_;
+    if (!b.shared && b.capacity - used_ >= count) return b.base + used_ * stride_;
     // A block too small for the run stays behind; rows are never split
     // across blocks within one run.
     ++block_;
     used_ = 0;
   }
   size_t total = 0;
-  for (const Block &b : blocks_) total += b.capacity;
+  for (const Block &b : blocks_)
+    if (!b.shared) total += b.capacity;
   size_t rows = std::max({count, static_cast<size_t>(occu_), kMinBlockRows, total});
   size_t cap = std::max<size_t>(count, kMaxBlockBytes / stride_);
   rows = std::min(rows, cap);
   char *mem = new (std::nothrow) char[rows * stride_];
   if (mem == nullptr) return nullptr;
-  blocks_.push_back({std::unique_ptr<char[]>(mem), rows});
+  blocks_.push_back({std::unique_ptr<char[]>(mem), nullptr, mem, rows});
   block_ = blocks_.size() - 1;
   used_ = 0;
   return mem;
@@ -86,17 +87,26 @@ bool Itab::remove(unsigned i) {
   return true;
 }
 
+void Itab::adopt_rows(std::shared_ptr<char> owner, char *rows, uint32_t count) {
+  if (count == 0) return;
+  blocks_.push_back({nullptr, std::move(owner), rows, count});
+  rows_.reserve(rows_.size() + count);
+  for (uint32_t r = 0; r < count; ++r) rows_.push_back(rows + static_cast<size_t>(r) * stride_);
+  // Appending goes on in a block of the table's own, never in the frame.
+  block_ = blocks_.size();
+  used_ = 0;
+  touch();
+}
+
 void Itab::clear() {
   rows_.clear();
-  // Keep only the largest block: refilling a table of the same size then
-  // allocates nothing.
-  if (blocks_.size() > 1) {
-    auto big = std::max_element(blocks_.begin(), blocks_.end(),
-                                [](const Block &a, const Block &b) { return a.capacity < b.capacity; });
-    Block keep = std::move(*big);
-    blocks_.clear();
-    blocks_.push_back(std::move(keep));
-  }
+  // Adopted frames are let go; of the own blocks only the largest stays, so
+  // refilling a table of the same size allocates nothing.
+  Block keep{nullptr, nullptr, nullptr, 0};
+  for (Block &b : blocks_)
+    if (!b.shared && b.capacity > keep.capacity) keep = std::move(b);
+  blocks_.clear();
+  if (keep.own) blocks_.push_back(std::move(keep));
   block_ = 0;
   used_ = 0;
   touch();

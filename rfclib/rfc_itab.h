@@ -31,6 +31,9 @@ class Itab {
   void clear();
   // Appends rows of another width: each cut or zero-padded to this width.
   bool append_rows(const char *src, uint32_t rows, uint32_t width);
+  // Appends rows of this table's width that lie in memory kept alive by
+  // owner (a received frame), without copying them.
+  void adopt_rows(std::shared_ptr<char> owner, char *rows, uint32_t count);
 
   // Calls f(pointer, bytes) for each run of consecutive rows in storage.
   template <class F>
@@ -51,7 +54,9 @@ class Itab {
   char *reserve(size_t count);
 
   struct Block {
-    std::unique_ptr<char[]> mem;
+    std::unique_ptr<char[]> own;   // storage of this table
+    std::shared_ptr<char> shared;  // or a received frame holding adopted rows
+    char *base;
     size_t capacity;  // rows
   };
   std::string name_;

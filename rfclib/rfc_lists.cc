@@ -81,7 +81,8 @@ void apply_params(const rfcw::Message &m, RFC_PARAMETER *list) {
   }
 }
 
-bool apply_tables(const rfcw::Message &m, RFC_TABLE *list, Received *received) {
+bool apply_tables(const rfcw::Message &m, RFC_TABLE *list, Received *received,
+                  const std::shared_ptr<char> &body) {
   for (RFC_TABLE *t = list; t && t->name; ++t) {
     std::string_view name = entry_name(t->name, t->nlen);
     for (const rfcw::Table &w : m.tables) {
@@ -97,7 +98,10 @@ bool apply_tables(const rfcw::Message &m, RFC_TABLE *list, Received *received) {
       } else {
         tab->clear();
       }
-      if (!tab->append_rows(w.data, w.rows, w.leng)) return false;
+      if (body && w.leng == tab->leng() && w.leng > 0)
+        tab->adopt_rows(body, const_cast<char *>(w.data), w.rows);
+      else if (!tab->append_rows(w.data, w.rows, w.leng))
+        return false;
       if (received) received->emplace_back(tab, tab->generation());
       break;
     }

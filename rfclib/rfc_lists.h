@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +26,11 @@ bool encode_tables(rfcw::Encoder &e, const RFC_TABLE *list, const Received *rece
 // blank-padded, others zero-padded; parameters not received stay as they are.
 void apply_params(const rfcw::Message &m, RFC_PARAMETER *list);
 // Replaces the rows of the caller's tables (creating those without a
-// handle); records each filled table in `received` when given. False when
-// memory ran out.
-bool apply_tables(const rfcw::Message &m, RFC_TABLE *list, Received *received);
+// handle); records each filled table in `received` when given. With the
+// frame's body given, rows of the table's own width stay in that body
+// instead of being copied. False when memory ran out.
+bool apply_tables(const rfcw::Message &m, RFC_TABLE *list, Received *received,
+                  const std::shared_ptr<char> &body = nullptr);
 
 unsigned long long structure_size(RFC_TYPEHANDLE type);
 

@@ -77,10 +77,10 @@ RFC_HANDLE open_ex(const char *text, RFC_ERROR_INFO_EX *info) {
     return RFC_HANDLE_NULL;
   }
   auto conn = std::make_shared<rfcl::Conn>(rfcl::Role::Client, std::move(s));
-  conn->logon = rfcl::LogonData{rfcl::get(p, "CLIENT"), rfcl::get(p, "USER"), rfcl::get(p, "PASSWD"),
+  conn->logon_ = rfcl::LogonData{rfcl::get(p, "CLIENT"), rfcl::get(p, "USER"), rfcl::get(p, "PASSWD"),
                                 rfcl::get(p, "LANG"), "qorrfc"};
-  conn->dest = rfcl::get(p, "DEST");
-  conn->partner_host = t.host;
+  conn->dest_ = rfcl::get(p, "DEST");
+  conn->partner_host_ = t.host;
   if (rfcl::get(p, "LCHECK", "1") != "0" && !conn->log_on()) {
     RfcLastErrorEx(info);
     return RFC_HANDLE_NULL;
@@ -112,29 +112,29 @@ int RfcGetAttributes(RFC_HANDLE h, RFC_ATTRIBUTES *a) {
   bool client = conn->role() == rfcl::Role::Client || conn->role() == rfcl::Role::Gateway;
   char host[101] = "";
   ::gethostname(host, sizeof host - 1);
-  copy(a->dest, sizeof a->dest, conn->dest);
+  copy(a->dest, sizeof a->dest, conn->dest_);
   copy(a->own_host, sizeof a->own_host, host);
-  copy(a->partner_host, sizeof a->partner_host, conn->partner_host);
-  copy(a->systnr, sizeof a->systnr, conn->system.systnr);
-  copy(a->sysid, sizeof a->sysid, conn->system.sysid);
-  copy(a->client, sizeof a->client, conn->logon.client);
-  copy(a->user, sizeof a->user, conn->logon.user);
-  std::string lang = conn->logon.lang;
+  copy(a->partner_host, sizeof a->partner_host, conn->partner_host_);
+  copy(a->systnr, sizeof a->systnr, conn->system_.systnr);
+  copy(a->sysid, sizeof a->sysid, conn->system_.sysid);
+  copy(a->client, sizeof a->client, conn->logon_.client);
+  copy(a->user, sizeof a->user, conn->logon_.user);
+  std::string lang = conn->logon_.lang;
   copy(a->language, sizeof a->language, lang.substr(0, 1));
   copy(a->ISO_language, sizeof a->ISO_language, lang);
   a->trace = '0';
   copy(a->own_codepage, sizeof a->own_codepage, "1100");
   copy(a->own_codepage_pcs, sizeof a->own_codepage_pcs, "1100");
-  copy(a->partner_codepage, sizeof a->partner_codepage, conn->system.codepage);
-  copy(a->real_partner_codepage, sizeof a->real_partner_codepage, conn->system.codepage);
-  copy(a->pcs, sizeof a->pcs, conn->system.pcs.empty() ? "1" : conn->system.pcs);
+  copy(a->partner_codepage, sizeof a->partner_codepage, conn->system_.codepage);
+  copy(a->real_partner_codepage, sizeof a->real_partner_codepage, conn->system_.codepage);
+  copy(a->pcs, sizeof a->pcs, conn->system_.pcs.empty() ? "1" : conn->system_.pcs);
   a->rfc_role = client ? 'C' : 'S';
   a->own_type = 'E';
   a->partner_type = conn->role() == rfcl::Role::Client ? '3' : 'E';
   copy(a->own_rel, sizeof a->own_rel, "720");
-  copy(a->partner_rel, sizeof a->partner_rel, conn->system.release);
-  copy(a->kernel_rel, sizeof a->kernel_rel, conn->system.kernel);
-  copy(a->progname, sizeof a->progname, conn->logon.progname);
+  copy(a->partner_rel, sizeof a->partner_rel, conn->system_.release);
+  copy(a->kernel_rel, sizeof a->kernel_rel, conn->system_.kernel);
+  copy(a->progname, sizeof a->progname, conn->logon_.progname);
   return 0;
 }
 

@@ -87,8 +87,8 @@ RFC_HANDLE accept_registration(char **argv) {
     return RFC_HANDLE_NULL;
   }
   auto conn = std::make_shared<rfcl::Conn>(rfcl::Role::Registered, std::move(s));
-  conn->partner_host = t.host;
-  conn->logon.progname = a.progid;
+  conn->partner_host_ = t.host;
+  conn->logon_.progname = a.progid;
   return rfcl::add_handle(std::move(conn));
 }
 

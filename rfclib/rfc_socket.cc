@@ -75,45 +75,44 @@ bool Socket::send_empty(Kind kind, std::string &why) {
   return send(e, why);
 }
 
+// Waits up to first_timeout_ms (-1: no limit) for the first byte, then
+// reads all n bytes in blocking calls; the socket's receive time-out
+// (kStallMs, set by tune_socket) ends a partner stalling in between.
 Socket::Io Socket::read_exact(char *p, size_t n, int first_timeout_ms, std::string &why) {
+  int w = wait_readable(fd_, first_timeout_ms);
+  if (w == 0) return Io::Timeout;
+  if (w < 0) {
+    why = std::strerror(errno);
+    return Io::Error;
+  }
   size_t got = 0;
   while (got < n) {
-    ssize_t r = ::recv(fd_, p + got, n - got, MSG_DONTWAIT);
+    ssize_t r = ::recv(fd_, p + got, n - got, MSG_WAITALL);
     if (r > 0) {
       got += static_cast<size_t>(r);
       continue;
     }
-    if (r == 0) return Io::Eof;
+    if (r == 0) return got == 0 ? Io::Eof : Io::Error;
     if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) {
-      why = std::strerror(errno);
-      return Io::Error;
-    }
-    int w = wait_readable(fd_, got == 0 ? first_timeout_ms : kStallMs);
-    if (w == 0) {
-      if (got == 0) return Io::Timeout;
-      why = "partner stalled in the middle of a frame";
-      return Io::Error;
-    }
-    if (w < 0) {
-      why = std::strerror(errno);
-      return Io::Error;
-    }
+    why = (errno == EAGAIN || errno == EWOULDBLOCK) ? "partner stalled in the middle of a frame"
+                                                    : std::strerror(errno);
+    return Io::Error;
   }
   return Io::Ok;
 }
 
 ReadResult Socket::read(Frame &f, int timeout_ms, std::string &why) {
   uint8_t head[kHeaderSize];
-  Io io = read_exact(reinterpret_cast<char *>(head), 1, timeout_ms, why);
+  Io io = read_exact(reinterpret_cast<char *>(head), kHeaderSize, timeout_ms, why);
   if (io == Io::Timeout) return ReadResult::Timeout;
   if (io == Io::Eof) {
     why = "connection closed by partner";
     return ReadResult::Closed;
   }
-  if (io == Io::Ok) io = read_exact(reinterpret_cast<char *>(head) + 1, kHeaderSize - 1, kStallMs, why);
-  if (io == Io::Eof) why = "connection closed by partner in the middle of a frame";
-  if (io != Io::Ok) return ReadResult::Broken;
+  if (io != Io::Ok) {
+    if (why.empty()) why = "connection closed by partner in the middle of a frame";
+    return ReadResult::Broken;
+  }
   if (!parse_header(head, f.header, why)) return ReadResult::Malformed;
   if (f.header.version != kVersion) {
     why = "partner speaks protocol version " + std::to_string(f.header.version) +
@@ -124,27 +123,31 @@ ReadResult Socket::read(Frame &f, int timeout_ms, std::string &why) {
   // merely claims a large size costs no memory.
   size_t size = f.header.body_size, have = 0;
   size_t cap = std::min(size, kGrowStep);
-  f.body.reset(static_cast<char *>(std::malloc(cap ? cap : 1)));
-  if (!f.body) {
+  std::unique_ptr<char, decltype(&std::free)> body(static_cast<char *>(std::malloc(cap ? cap : 1)),
+                                                   &std::free);
+  if (!body) {
     why = "out of memory for a frame";
     return ReadResult::Broken;
   }
   while (have < size) {
     if (have == cap) {
       cap = std::min(size, cap * 2);
-      char *bigger = static_cast<char *>(std::realloc(f.body.get(), cap));
+      char *bigger = static_cast<char *>(std::realloc(body.get(), cap));
       if (!bigger) {
         why = "out of memory for a frame";
         return ReadResult::Broken;
       }
-      f.body.release();
-      f.body.reset(bigger);
+      body.release();
+      body.reset(bigger);
     }
-    io = read_exact(f.body.get() + have, cap - have, kStallMs, why);
-    if (io == Io::Eof) why = "connection closed by partner in the middle of a frame";
-    if (io != Io::Ok) return ReadResult::Broken;
+    io = read_exact(body.get() + have, cap - have, kStallMs, why);
+    if (io != Io::Ok) {
+      if (why.empty()) why = "connection closed by partner in the middle of a frame";
+      return ReadResult::Broken;
+    }
     have = cap;
   }
+  f.body = std::shared_ptr<char>(body.release(), &std::free);
   if (!decode(f.header.kind, f.body.get(), size, f.msg, why)) return ReadResult::Malformed;
   return ReadResult::Ok;
 }
@@ -152,6 +155,8 @@ ReadResult Socket::read(Frame &f, int timeout_ms, std::string &why) {
 void tune_socket(int fd) {
   int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  timeval stall{kStallMs / 1000, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &stall, sizeof stall);
 }
 
 std::string peer_of(int fd) {

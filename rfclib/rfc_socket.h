@@ -11,10 +11,11 @@
 
 namespace rfcw {
 
-// A received frame; its message points into its own body.
+// A received frame; its message points into its own body, which tables
+// filled from the frame may share rather than copy.
 struct Frame {
   Header header;
-  std::unique_ptr<char, decltype(&std::free)> body{nullptr, &std::free};
+  std::shared_ptr<char> body;
   Message msg;
 };
 

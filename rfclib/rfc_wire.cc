@@ -11,8 +11,9 @@ constexpr uint8_t kMagic0 = 'Q', kMagic1 = 'R';
 // Reads little-endian fields from a body, failing once past its end.
 class Reader {
  public:
-  Reader(const char *p, size_t n) : p_(p), left_(n) {}
+  Reader(const char *p, size_t n) : p_(p), left_(n), size_(n) {}
   size_t left() const { return left_; }
+  size_t offset() const { return size_ - left_; }
 
   bool u8(uint8_t &v) { return raw(&v, 1); }
   bool u16(uint16_t &v) {
@@ -53,6 +54,7 @@ class Reader {
   }
   const char *p_;
   size_t left_;
+  size_t size_;
 };
 
 size_t name_limit(Kind k) {
@@ -167,8 +169,11 @@ bool decode(Kind kind, const char *body, size_t size, Message &m, std::string &w
     t.unchanged = flags == 1;
     if (t.unchanged) {
       if (t.rows != 0) return fail("unchanged table with rows");
-    } else if (!r.bytes(static_cast<uint64_t>(t.rows) * t.leng, t.data)) {
-      return fail("table rows exceed frame");
+    } else {
+      const char *pad;
+      if (!r.bytes((kRowAlign - r.offset() % kRowAlign) % kRowAlign, pad))
+        return fail("table rows exceed frame");
+      if (!r.bytes(static_cast<uint64_t>(t.rows) * t.leng, t.data)) return fail("table rows exceed frame");
     }
     if (t.leng == 0 && t.rows > 0) return fail("rows of width 0");
     m.tables.push_back(t);

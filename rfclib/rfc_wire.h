@@ -23,6 +23,7 @@ constexpr uint16_t kMaxNums = 16;
 constexpr uint32_t kMaxParams = 4096;
 constexpr uint32_t kMaxTables = 1024;
 constexpr uint32_t kMaxRowWidth = 1u << 20;
+constexpr size_t kRowAlign = 8;  // rows of a table start at this body offset multiple
 
 enum class Kind : uint8_t {
   Logon = 1,       // client -> partner: texts client,user,passwd,lang,progname

@@ -66,10 +66,10 @@ RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
     return RFC_HANDLE_NULL;
   }
   auto conn = std::make_shared<rfcl::Conn>(rfcl::Role::Gateway, chosen->socket);
-  conn->partner_host = chosen->socket->peer_host();
-  conn->logon.progname = progid;
+  conn->partner_host_ = chosen->socket->peer_host();
+  conn->logon_.progname = progid;
   std::weak_ptr<Gateway> self = shared_from_this();
-  conn->on_close = [self, chosen](bool clean) {
+  conn->on_close_ = [self, chosen](bool clean) {
     if (auto gw = self.lock()) gw->release(chosen, clean);
   };
   return rfcl::add_handle(std::move(conn));

@@ -62,6 +62,11 @@ void TestPartner::session(void *ctx, RFC_HANDLE h, const RFCP_LOGON *) {
   self->last_end_ = rc;
 }
 
+void TestPartner::set_logon_check(LogonCheck check) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  check_ = std::move(check);
+}
+
 void TestPartner::refuse_registrations_of(const std::string &progid) {
   std::lock_guard<std::mutex> lock(mutex_);
   refused_ = progid;

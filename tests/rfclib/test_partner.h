@@ -22,7 +22,7 @@ class TestPartner {
   ~TestPartner();
 
   void add(const std::string &name, Module m);
-  void set_logon_check(LogonCheck check) { check_ = std::move(check); }
+  void set_logon_check(LogonCheck check);
   // Refuses registrations of this program id with a group 102 error.
   void refuse_registrations_of(const std::string &progid);
   int port() const { return port_; }
