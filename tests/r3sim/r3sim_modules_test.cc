@@ -2,6 +2,7 @@
 // request, called through our RFC library.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -179,6 +180,10 @@ TEST_F(R3simModules, FaultsTakeEffectWhileRunning) {
   EXPECT_EQ(call("RFC_PING", a, b, nullptr, &exception), RFC_EXCEPTION);
   EXPECT_EQ(exception, "SIMULATED");
   EXPECT_EQ(call("RFC_PING", a, b, nullptr), RFC_OK);  // used up
+  sim_.db().exec("INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, NTH, TIMES) VALUES ('RFC_PING', 'DELAY', 300, 1)");
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(call("RFC_PING", a, b, nullptr), RFC_OK);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
   // An unknown module is a runtime error that ends the session.
   EXPECT_EQ(call("Z_NO_SUCH_MODULE", a, b, nullptr), RFC_SYS_EXCEPTION);
   RFC_ERROR_INFO_EX err{};
