@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,8 +155,8 @@ int main(int argc, char **argv) {
   RfcClose(h);
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
-  std::string cleanup = std::string("rm -rf ") + tmpl;
-  if (std::system(cleanup.c_str()) != 0) std::fprintf(stderr, "cannot remove %s\n", tmpl);
+  std::error_code ec;
+  std::filesystem::remove_all(tmpl, ec);
 
   double bytes = static_cast<double>(got) * kWidth;
   double raw = raw_loopback_seconds(static_cast<size_t>(bytes));
