@@ -21,6 +21,11 @@ int main(int argc, char *argv[]) {
     ACE_OS::sigaddset(&stop_signals, SIGQUIT);
     ACE_OS::sigaddset(&stop_signals, SIGTERM);
     ACE_OS::pthread_sigmask(SIG_SETMASK, &stop_signals, nullptr);
+    // An ignored signal is discarded before sigwait could see it, and a
+    // shell starting us in the background ignores SIGINT and SIGQUIT.
+    ACE_OS::signal(SIGINT, SIG_DFL);
+    ACE_OS::signal(SIGQUIT, SIG_DFL);
+    ACE_OS::signal(SIGTERM, SIG_DFL);
   }
   qorrfc_service::startup();
   ACE_Thread_Manager::instance()->wait();

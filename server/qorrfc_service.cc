@@ -9,6 +9,7 @@
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_unistd.h>
 #include <ace/Reactor.h>
+#include <ace/Thread_Manager.h>
 
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -144,6 +145,10 @@ int qorrfc_service::startup() {
     result = service.run();
     ACE_DEBUG((LM_INFO, "%D(%P|%t) qorrfc_service 4.1 2005-08-12 stopping\n"));
   }
+  // A connection accepted while the signal thread was cancelling got a
+  // worker that missed the cancel; with the listeners closed no more can
+  // come, so this second cancel reaches every worker there is.
+  ACE_Thread_Manager::instance()->cancel_all();
   return result;
 }
 
