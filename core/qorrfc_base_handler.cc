@@ -50,7 +50,13 @@ int Qorrfc_Base_Handler::name_connection() {
 int Qorrfc_Base_Handler::open(void *) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler open\n"));
   if (name_connection() == -1) return -1;
-  if (reactor()->register_handler(this, ACE_Event_Handler::READ_MASK) == 0) registered_ = 1;
+  // A connection whose input nobody watches would never see its end
+  // (the select reactor takes no handle beyond its table): refuse it.
+  if (reactor()->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Cannot register connection with the reactor"));
+    return -1;
+  }
+  registered_ = 1;
   size_t stack_size[1] = {WORKER_STACK};
   ACE_thread_t ids[1];
   activation_result_ = activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, 9,
@@ -89,6 +95,11 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
     ACE_DEBUG((LM_DEBUG, "%D(%P|%t) %s\n", "EOF from QOR"));
   else
     ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Error reading from QOR"));
+  // Cancelled before the end mark is queued, so the worker that takes the
+  // mark sees the cancel and ends at once, not at its next one-second
+  // check; under a high connection rate the lingering workers would
+  // otherwise fill the reactor's handle table.
+  cancel_unless_owned();
   if (putq(block) == -1) block->release();
   return -1;
 }
@@ -120,6 +131,14 @@ int Qorrfc_Base_Handler::svc() {
     resume_if_suspended();
     switch (block->msg_type()) {
       case ACE_Message_Block::MB_DATA:
+        if (block->length() == 0) {  // the end of input
+          block->release();
+          if (thr_mgr()->testcancel(ACE_Thread::self())) {
+            ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Handler svc - end of input\n"));
+            status = 1;
+          }
+          break;
+        }
         switch (framer_.add(block)) {
           case Qorrfc_Framer::INCOMPLETE:
             break;
@@ -170,8 +189,12 @@ int Qorrfc_Base_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask mask) {
     registered_ = 0;
   }
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for READ_MASK\n"));
-  if (delete_on_close_ && thr_count() > 0) thr_mgr()->cancel_task(this);
+  cancel_unless_owned();
   return 0;
+}
+
+void Qorrfc_Base_Handler::cancel_unless_owned() {
+  if (delete_on_close_ && thr_count() > 0) thr_mgr()->cancel_task(this);
 }
 
 int Qorrfc_Base_Handler::final_close() {

@@ -29,12 +29,16 @@ class Echo_Handler : public Qorrfc_Base_Handler {
     int blocks = 0;
     for (ACE_Message_Block *b = request; b; b = b->cont(), ++blocks)
       text.append(b->rd_ptr(), b->length());
-    if (text == "slow") gate().acquire();
+    if (text == "slow") {
+      in_slow = true;
+      gate().acquire();
+    }
     std::string reply = "R " + std::to_string(blocks) + " " + std::to_string(text.size()) + "\n";
     send(reply.data(), reply.size());
     send(text.data(), text.size());
     return text == "quit" ? 7 : 0;
   }
+  static inline std::atomic<bool> in_slow{false};
   static ACE_Semaphore &gate() {
     static ACE_Semaphore s(0);
     return s;
@@ -179,10 +183,12 @@ TEST(Handler, BusyWorkerDoesNotStallOtherConnections) {
   qtest::Conn busy(server.port());
   read_handle(busy);
   ASSERT_TRUE(busy.send("slow\n"));
+  // One request, then wait: the worker must be inside it before more comes.
+  while (!Echo_Handler::in_slow) std::this_thread::sleep_for(1ms);
   // Far more than the worker's queue holds, while its worker is blocked.
   std::string big(1 << 20, 'x');
   std::thread sender([&] { busy.send(big + "\n"); });
-  std::this_thread::sleep_for(200ms);
+  std::this_thread::sleep_for(200ms);  // let the queue fill up
   qtest::Conn other(server.port());
   read_handle(other);
   ASSERT_TRUE(other.send("ping\n"));
