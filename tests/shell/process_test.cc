@@ -6,11 +6,11 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 
 #include "server_under_test.h"
+#include "text_match.h"
 
 namespace {
 
@@ -99,11 +99,10 @@ TEST(ServerProcess, ForegroundRunWritesPidFileAndRemovesItAtStop) {
   EXPECT_EQ(qtest::exit_code(server.proc().stop(SIGINT)), 0);
   EXPECT_FALSE(exists(server.pid_file()));
   const std::string log = server.proc().stderr_text();
-  const std::string line = R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{6}\(\d+\|\d+\) )";
-  EXPECT_TRUE(std::regex_search(log, std::regex(line + "qorrfc_service 4.1 2005-08-12 starting\n")))
-      << log;
-  EXPECT_TRUE(std::regex_search(log, std::regex(line + "qorrfc_service 4.1 2005-08-12 stopping\n")))
-      << log;
+  // Every log line begins with the date, the process and the thread id.
+  const std::string line = "#-#-# #:#:#.#(#|#) ";
+  EXPECT_TRUE(qtest::contains_match(log, line + "qorrfc_service 4.1 2005-08-12 starting\n")) << log;
+  EXPECT_TRUE(qtest::contains_match(log, line + "qorrfc_service 4.1 2005-08-12 stopping\n")) << log;
 }
 
 TEST(ServerProcess, KillOptionStopsTheNamedServer) {
@@ -128,17 +127,16 @@ TEST(ServerProcess, PortLockRefusesASecondServer) {
   // Same main port.
   qtest::ServerUnderTest same_main({}, 1, first.port(), false);
   EXPECT_EQ(qtest::exit_code(same_main.proc().wait_exit()), 0);
-  EXPECT_TRUE(std::regex_search(same_main.proc().stderr_text(),
-                                std::regex(R"(\(\d+\|\d+\) Port )" + std::to_string(first.port()) +
-                                           " already in use\n")))
+  EXPECT_TRUE(qtest::contains_match(same_main.proc().stderr_text(),
+                                    "(#|#) Port " + std::to_string(first.port()) + " already in use\n"))
       << same_main.proc().stderr_text();
 
   // Another main port, the same dialog-compatibility port.
   qtest::ServerUnderTest same_compat({"-c", std::to_string(compat)}, 1, 0, false);
   EXPECT_EQ(qtest::exit_code(same_compat.proc().wait_exit()), 0);
-  EXPECT_TRUE(std::regex_search(same_compat.proc().stderr_text(),
-                                std::regex(R"(\(\d+\|\d+\) Dialog compatibility port )" +
-                                           std::to_string(compat) + " already in use\n")))
+  EXPECT_TRUE(qtest::contains_match(
+      same_compat.proc().stderr_text(),
+      "(#|#) Dialog compatibility port " + std::to_string(compat) + " already in use\n"))
       << same_compat.proc().stderr_text();
 
   EXPECT_TRUE(first.proc().running());
