@@ -12,7 +12,7 @@ class Qorrfc_Framer {
  public:
   // A request (without its final line feed) larger than this is refused:
   // a client that never sends a line feed must not grow the server.
-  static const size_t DEFAULT_MAX_REQUEST = 16 * 1024 * 1024;
+  static constexpr size_t DEFAULT_MAX_REQUEST = 16 * 1024 * 1024;
 
   enum Result {
     INCOMPLETE,  // wait for more chunks

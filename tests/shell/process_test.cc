@@ -3,7 +3,11 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
 
 #include <fstream>
 #include <sstream>
@@ -117,6 +121,33 @@ TEST(ServerProcess, KillOptionStopsTheNamedServer) {
   EXPECT_NE(err.find("Cannot open file <" + server.dir().file("nosuchserver.pid") + ">"),
             std::string::npos)
       << err;
+}
+
+TEST(ServerProcess, DaemonModeDetachesAndStopsWithKill) {
+  qtest::TempDir dir;
+  const std::string name = qtest::unique_name();
+  const std::string pid_file = dir.file(name + ".pid");
+  const int port = qtest::free_port();
+  // The daemon leaves the test's process group; stop it through its pid
+  // file whatever happens below.
+  struct Guard {
+    std::string pid_file;
+    ~Guard() {
+      int pgid = std::atoi(read_file(pid_file).c_str());
+      if (pgid > 1) kill(-pgid, SIGKILL);
+    }
+  } guard{pid_file};
+  EXPECT_EQ(run({"-w", dir.path(), "-n", name, "-p", std::to_string(port)}), 0);
+  ASSERT_TRUE(qtest::wait_for_port(port));
+  EXPECT_TRUE(serves(port));
+  const std::string pgid = read_file(pid_file);
+  ASSERT_GT(std::atoi(pgid.c_str()), 1);
+  EXPECT_EQ(getpgid(std::atoi(pgid.c_str())), std::atoi(pgid.c_str()));  // a session of its own
+  EXPECT_EQ(run({"-k", "-w", dir.path(), "-n", name}), 0);
+  auto end = std::chrono::steady_clock::now() + 10s;
+  while (exists(pid_file) && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(20ms);
+  EXPECT_FALSE(exists(pid_file));
 }
 
 TEST(ServerProcess, PortLockRefusesASecondServer) {
