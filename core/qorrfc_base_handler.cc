@@ -131,34 +131,7 @@ int Qorrfc_Base_Handler::svc() {
     resume_if_suspended();
     switch (block->msg_type()) {
       case ACE_Message_Block::MB_DATA:
-        if (block->length() == 0) {  // the end of input
-          block->release();
-          if (thr_mgr()->testcancel(ACE_Thread::self())) {
-            ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Handler svc - end of input\n"));
-            status = 1;
-          }
-          break;
-        }
-        switch (framer_.add(block)) {
-          case Qorrfc_Framer::INCOMPLETE:
-            break;
-          case Qorrfc_Framer::CONTINUED:
-            send("OK\n", 3);
-            break;
-          case Qorrfc_Framer::COMPLETE: {
-            ACE_Message_Block *request = framer_.take_request();
-            status = handle_mb(request);
-            request->release();
-            break;
-          }
-          case Qorrfc_Framer::TOO_LARGE: {
-            const char *text = request_too_large_text();
-            send(text, ACE_OS::strlen(text));
-            ACE_OS::shutdown(peer().get_handle(), ACE_SHUTDOWN_BOTH);
-            status = -1;
-            break;
-          }
-        }
+        status = take_data(block);
         break;
       case MB_START: {
         ACE_DEBUG((LM_DEBUG, "%D(%P|%t) In Qorrfc_Base_Handler svc - got MB_START\n"));
@@ -180,6 +153,34 @@ int Qorrfc_Base_Handler::svc() {
     }
   }
   return status;
+}
+
+int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
+  if (block->length() == 0) {  // the end of input
+    block->release();
+    if (!thr_mgr()->testcancel(ACE_Thread::self())) return 0;
+    ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Handler svc - end of input\n"));
+    return 1;
+  }
+  switch (framer_.add(block)) {
+    case Qorrfc_Framer::INCOMPLETE:
+      return 0;
+    case Qorrfc_Framer::CONTINUED:
+      send("OK\n", 3);
+      return 0;
+    case Qorrfc_Framer::COMPLETE: {
+      ACE_Message_Block *request = framer_.take_request();
+      int status = handle_mb(request);
+      request->release();
+      return status;
+    }
+    case Qorrfc_Framer::TOO_LARGE:
+      break;
+  }
+  const char *text = request_too_large_text();
+  send(text, ACE_OS::strlen(text));
+  ACE_OS::shutdown(peer().get_handle(), ACE_SHUTDOWN_BOTH);
+  return -1;
 }
 
 int Qorrfc_Base_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask mask) {

@@ -125,6 +125,8 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
  private:
   friend class Qorrfc_Handler_Registry;
   int name_connection();
+  // One block of client bytes through the framing; the worker's status.
+  int take_data(ACE_Message_Block *block);
   // Asks the worker to end, unless another connection owns this one.
   void cancel_unless_owned();
   int final_close();

@@ -234,3 +234,38 @@ TEST(Handler, CompatibilityGreetingAndRefusal) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Handler, ControlBlocksFromOtherConnections) {
+  qtest::InProcessServer<Echo_Handler> server;
+  qtest::Conn rc(server.port()), dc(server.port());
+  std::string rh = read_handle(rc), dh = read_handle(dc);
+  auto *registry = Qorrfc_Handler_Registry::instance();
+  Qorrfc_Handler_Ref r = registry->find(rh.c_str()), d = registry->find(dh.c_str());
+  ASSERT_TRUE(r && d);
+  r->link_data_connection(d);
+
+  // A batch step for a request without gateway values: the registration
+  // fails, and both sides' semaphores are still posted once.
+  auto *start = new ACE_Message_Block(1, Qorrfc_Base_Handler::MB_START);
+  start->wr_ptr(1);
+  ASSERT_NE(d->putq(start), -1);
+  ACE_Time_Value until = ACE_OS::gettimeofday() + ACE_Time_Value(5);
+  EXPECT_EQ(d->sema().acquire(until), 0);
+  EXPECT_EQ(r->sema().acquire(until), 0);
+  EXPECT_EQ(d->batch_active(), 1);
+  EXPECT_NE(d->batch_status(), 0);
+  EXPECT_STREQ(d->batch_errtext(), "No gateway information for the batch job");
+
+  // An unknown block ends the request connection's worker; its end
+  // hangs up the data connection it owns.
+  ASSERT_NE(r->putq(new ACE_Message_Block(0, 0x90)), -1);
+  r.reset();
+  d.reset();
+  EXPECT_TRUE(rc.wait_closed(5s));
+  EXPECT_TRUE(dc.wait_closed(5s));
+  EXPECT_TRUE(qtest::wait_unregistered(dh, 5s));
+}
+
+}  // namespace
