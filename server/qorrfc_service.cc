@@ -160,6 +160,8 @@ void qorrfc_service::terminate_xml() {
 }
 
 void qorrfc_service::delete_logging_strategy() {
+  // Its destructor alone keeps the texts that init copied.
+  if (logging_strategy) logging_strategy->fini();
   delete logging_strategy;
   logging_strategy = nullptr;
 }
