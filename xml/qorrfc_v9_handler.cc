@@ -1,0 +1,3 @@
+#include "qorrfc_v9_handler.h"
+
+// The acceptor instantiates the handler's templates; nothing else yet.
