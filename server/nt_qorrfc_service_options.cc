@@ -2,7 +2,6 @@
 
 #include <ace/Get_Opt.h>
 #include <ace/Log_Msg.h>
-#include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_string.h>
 
@@ -41,7 +40,7 @@ std::vector<char *> with_install_default(int argc, char *argv[], int first) {
 
 }  // namespace
 
-Platform_Options::Platform_Options() : args_(new ACE_ARGV(false)) {
+Platform_Options::Platform_Options() {
   ACE_OS::strcpy(name_, "qorrfcv9");
   ACE_OS::strcpy(display_name_, "QOR RFC Service V9");
 }
@@ -113,24 +112,19 @@ void Platform_Options::parse_args(int argc, char *argv[], int skip_args) {
 }
 
 void Platform_Options::store_args() {
-  args_.reset(new ACE_ARGV(false));
-  char number[32];
-  auto add = [this](const char *option, const char *value) {
-    args_->add(option);
-    args_->add(value);
+  stored_args_.clear();
+  auto add = [this](const char *option, const std::string &value) {
+    if (!stored_args_.empty()) stored_args_ += ' ';
+    stored_args_ += std::string(option) + ' ' + value;
   };
-  auto add_number = [&](const char *option, int value) {
-    ACE_OS::snprintf(number, sizeof number, "%d", value);
-    add(option, number);
-  };
-  add_number("-p", port());
-  if (compat_port() != 0) add_number("-c", compat_port());
-  if (*bparms() != '\0') add("-b", (std::string("'") + bparms() + "'").c_str());
-  if (min_bufsize() != MIN_BUFSIZE) add_number("-B", min_bufsize());
+  add("-p", std::to_string(port()));
+  if (compat_port() != 0) add("-c", std::to_string(compat_port()));
+  if (*bparms() != '\0') add("-b", std::string("'") + bparms() + "'");
+  if (min_bufsize() != MIN_BUFSIZE) add("-B", std::to_string(min_bufsize()));
   if (unlimited_dialog() != ' ') add("-U", "1");
-  if (!ns_arg_.empty()) add("-N", ns_arg_.c_str());
-  if (!variant_arg_.empty()) add("-V", variant_arg_.c_str());
-  if (debug_level() != 0 && !install_) add_number("-d", debug_level());
+  if (!ns_arg_.empty()) add("-N", ns_arg_);
+  if (!variant_arg_.empty()) add("-V", variant_arg_);
+  if (debug_level() != 0 && !install_) add("-d", std::to_string(debug_level()));
 }
 
 std::string Platform_Options::registry_key() const {
@@ -152,8 +146,8 @@ int Platform_Options::get_registry(std::string &text) const {
   }
 }
 
-int Platform_Options::set_registry() {
-  switch (Qorrfc_Registry::instance()->set(registry_key(), "AppParameter", stored_args())) {
+int Platform_Options::set_registry() const {
+  switch (Qorrfc_Registry::instance()->set(registry_key(), "AppParameter", stored_args_)) {
     case Qorrfc_Registry::DONE:
       return 0;
     case Qorrfc_Registry::NO_ROOT:

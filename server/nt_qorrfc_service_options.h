@@ -4,11 +4,9 @@
 // service shell runs (against stand-ins) wherever the server is tested.
 #pragma once
 
-#include <ace/ARGV.h>
 #include <ace/Singleton.h>
 #include <ace/Synch_Traits.h>
 
-#include <memory>
 #include <string>
 
 #include "qorrfc_service_options.h"
@@ -41,12 +39,12 @@ class Platform_Options : public Options {
 
   // The options that the service needs again when the service control
   // manager starts it, as one text.
-  const char *stored_args() { return args_->buf(); }
+  const char *stored_args() const { return stored_args_.c_str(); }
   // Reads the stored list of the service named name from the registry into
   // text; 0, or -1 after logging which step failed.
   int get_registry(std::string &text) const;
   // Writes stored_args to the registry under the service's name; 0 or -1.
-  int set_registry();
+  int set_registry() const;
 
  private:
   void store_args();
@@ -60,7 +58,7 @@ class Platform_Options : public Options {
   // -N and -V as given, for the stored list.
   std::string ns_arg_, variant_arg_;
   std::string program_ = "qorrfc_server";
-  std::unique_ptr<ACE_ARGV> args_;
+  std::string stored_args_;
 };
 
 }  // namespace qorrfc_nt
