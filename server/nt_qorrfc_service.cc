@@ -2,8 +2,8 @@
 
 #include <ace/ARGV.h>
 #include <ace/Log_Msg.h>
-#include <ace/OS_NS_Thread.h>
 #include <ace/Reactor.h>
+#include <ace/Thread.h>
 
 #include <string>
 

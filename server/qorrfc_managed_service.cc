@@ -19,7 +19,9 @@ int Qorrfc_Managed_Service::startup(DWORD startup) {
   return Qorrfc_Service_Manager::instance()->set_startup(name(), startup);
 }
 
-int Qorrfc_Managed_Service::start_svc() { return Qorrfc_Service_Manager::instance()->start(name()); }
+int Qorrfc_Managed_Service::start_svc() {
+  return Qorrfc_Service_Manager::instance()->start(name());
+}
 
 int Qorrfc_Managed_Service::stop_svc() {
   return Qorrfc_Service_Manager::instance()->control(name(), SERVICE_CONTROL_STOP);

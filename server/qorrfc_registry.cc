@@ -9,17 +9,19 @@
 
 namespace {
 
+ACE_TString tstring(const char *text) { return ACE_TString(ACE_TEXT_CHAR_TO_TCHAR(text)); }
+
 class Nt_Registry : public Qorrfc_Registry {
  public:
   Result get(const std::string &path, const char *name, std::string &text) override {
     ACE_Registry::Naming_Context root, key;
     if (ACE_Predefined_Naming_Contexts::connect(root, HKEY_LOCAL_MACHINE) != 0) return NO_ROOT;
-    if (root.resolve_context(ACE_TString(ACE_TEXT_CHAR_TO_TCHAR(path.c_str())), key, KEY_READ) != 0) return NO_KEY;
-    // The whole list is read: a cut one would start the service with
-    // options that nobody gave it.
+    if (root.resolve_context(tstring(path.c_str()), key, KEY_READ) != 0) return NO_KEY;
+    // A value too long for the buffer fails as a whole rather than being
+    // cut: a cut list would start the service with options nobody gave it.
     char buf[4096] = {};
     ACE_Registry::Object object(buf, sizeof buf - 1, REG_SZ);
-    if (key.resolve(ACE_TString(ACE_TEXT_CHAR_TO_TCHAR(name)), object) != 0) return NO_VALUE;
+    if (key.resolve(tstring(name), object) != 0) return NO_VALUE;
     text.assign(buf);
     return DONE;
   }
@@ -27,10 +29,10 @@ class Nt_Registry : public Qorrfc_Registry {
   Result set(const std::string &path, const char *name, const std::string &text) override {
     ACE_Registry::Naming_Context root, key;
     if (ACE_Predefined_Naming_Contexts::connect(root, HKEY_LOCAL_MACHINE) != 0) return NO_ROOT;
-    if (root.bind_context(ACE_TString(ACE_TEXT_CHAR_TO_TCHAR(path.c_str())), key) != 0) return NO_KEY;
+    if (root.bind_context(tstring(path.c_str()), key) != 0) return NO_KEY;
     ACE_Registry::Object object(const_cast<char *>(text.c_str()),
                                 static_cast<u_long>(text.size() + 1), REG_SZ);
-    if (key.bind(ACE_TString(ACE_TEXT_CHAR_TO_TCHAR(name)), object) != 0) return NO_VALUE;
+    if (key.bind(tstring(name), object) != 0) return NO_VALUE;
     return DONE;
   }
 };

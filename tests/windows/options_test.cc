@@ -35,7 +35,8 @@ TEST(NtOptions, InstallAndStartupTypes) {
   };
   for (auto &c : cases) {
     Parsed p(c.words);
-    std::string what = c.words.empty() ? "(none)" : c.words[0] + " " + std::to_string(c.words.size());
+    std::string what;
+    for (auto &w : c.words) what += w + " ";
     EXPECT_EQ(p.options.install(), c.install) << what;
     EXPECT_EQ(p.options.set_startup(), c.set_startup) << what;
     EXPECT_EQ(p.options.startup_type(), c.type) << what;
