@@ -5,6 +5,7 @@
 #include <ace/Reactor.h>
 #include <ace/Thread.h>
 
+#include <atomic>
 #include <string>
 
 #include "qorrfc_service.h"
@@ -15,17 +16,20 @@
 
 namespace {
 
-// The foreground server that console events stop.
-nt_qorrfc_service *console_service = nullptr;
+// The foreground server that console events stop; they arrive on a thread
+// of their own.
+std::atomic<nt_qorrfc_service *> console_service{nullptr};
 
 #if defined (ACE_WIN32)
 BOOL WINAPI console_event(DWORD) {
-  if (console_service) console_service->handle_control(SERVICE_CONTROL_STOP);
+  nt_qorrfc_service *service = console_service;
+  if (service) service->handle_control(SERVICE_CONTROL_STOP);
   return TRUE;
 }
 #else
 int console_event(DWORD) {
-  if (console_service) console_service->handle_control(SERVICE_CONTROL_STOP);
+  nt_qorrfc_service *service = console_service;
+  if (service) service->handle_control(SERVICE_CONTROL_STOP);
   return 1;
 }
 #endif

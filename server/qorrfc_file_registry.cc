@@ -4,6 +4,8 @@
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_strings.h>
+#include <ace/Singleton.h>
+#include <ace/Synch_Traits.h>
 
 #include <fstream>
 
@@ -38,6 +40,10 @@ bool same(const std::string &a, const std::string &b) {
 }
 
 }  // namespace
+
+Qorrfc_File_Registry *Qorrfc_File_Registry::instance() {
+  return ACE_Singleton<Qorrfc_File_Registry, ACE_SYNCH_MUTEX>::instance();
+}
 
 std::string Qorrfc_File_Registry::file() {
   const char *path = ACE_OS::getenv("QORRFC_REGISTRY");

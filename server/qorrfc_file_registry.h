@@ -21,6 +21,9 @@ class Qorrfc_File_Registry : public Qorrfc_Registry {
   // True when the key or a key below it holds a value.
   bool has_key(const std::string &path);
 
+  // The process's stand-in registry, created on first use.
+  static Qorrfc_File_Registry *instance();
+
  private:
   struct Entry {
     std::string key, name, text;

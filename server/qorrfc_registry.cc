@@ -47,8 +47,6 @@ Qorrfc_Registry *Qorrfc_Registry::instance() {
 
 #include "qorrfc_file_registry.h"
 
-Qorrfc_Registry *Qorrfc_Registry::instance() {
-  return ACE_Singleton<Qorrfc_File_Registry, ACE_SYNCH_MUTEX>::instance();
-}
+Qorrfc_Registry *Qorrfc_Registry::instance() { return Qorrfc_File_Registry::instance(); }
 
 #endif  // ACE_WIN32

@@ -16,9 +16,7 @@ namespace {
 // The service a launched program's thread runs for.
 thread_local std::string launched_for;
 
-Qorrfc_File_Registry *registry() {
-  return static_cast<Qorrfc_File_Registry *>(Qorrfc_Registry::instance());
-}
+Qorrfc_File_Registry *registry() { return Qorrfc_File_Registry::instance(); }
 
 std::string service_key(const char *name) {
   return std::string("SYSTEM\\CurrentControlSet\\Services\\") + name;
@@ -169,7 +167,8 @@ void Qorrfc_Service_Manager::console_handler(int (*handler)(DWORD)) {
 }
 
 int Qorrfc_Service_Manager::console_event(DWORD event) {
-  return console_handler_ ? console_handler_(event) : 0;
+  int (*handler)(DWORD) = console_handler_;
+  return handler ? handler(event) : 0;
 }
 
 #endif  // !ACE_WIN32

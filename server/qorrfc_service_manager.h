@@ -13,6 +13,7 @@
 #include <ace/Condition_Thread_Mutex.h>
 #include <ace/Thread_Mutex.h>
 
+#include <atomic>
 #include <map>
 #include <string>
 
@@ -67,7 +68,8 @@ class Qorrfc_Service_Manager {
   static std::string key(const char *name);
 
   Program program_ = nullptr;
-  int (*console_handler_)(DWORD) = nullptr;
+  // Set on the server's thread, read on the console's.
+  std::atomic<int (*)(DWORD)> console_handler_{nullptr};
   std::map<std::string, Run> runs_;  // by lower-cased service name
   ACE_Thread_Mutex lock_;
   ACE_Condition_Thread_Mutex changed_;

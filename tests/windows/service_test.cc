@@ -93,8 +93,7 @@ TEST_F(NtService, InstallChangeAndRemove) {
   // Removal takes the stored options with it.
   EXPECT_EQ(dispatch({"-r", "-n", "myname"}), 0);
   EXPECT_EQ(scm_->startup("myname"), 0u);
-  EXPECT_FALSE(static_cast<Qorrfc_File_Registry *>(Qorrfc_Registry::instance())
-                   ->has_key(qtest::parameters_key("myname")));
+  EXPECT_FALSE(Qorrfc_File_Registry::instance()->has_key(qtest::parameters_key("myname")));
   EXPECT_EQ(scm_->startup("plain"), static_cast<DWORD>(SERVICE_DEMAND_START));
 }
 
@@ -154,8 +153,7 @@ TEST_F(NtService, ShutdownEndsTheServiceAndAMissingValueKeepsTheCommandLine) {
   auto ports = distinct_ports(2);
   image_port = ports[1];
   ASSERT_EQ(dispatch({"-i", "-n", "gamma", "-p", std::to_string(ports[0])}), 0);
-  static_cast<Qorrfc_File_Registry *>(Qorrfc_Registry::instance())
-      ->remove_key(qtest::parameters_key("gamma"));
+  Qorrfc_File_Registry::instance()->remove_key(qtest::parameters_key("gamma"));
   ASSERT_EQ(dispatch({"-s", "-n", "gamma"}), 0);
   EXPECT_TRUE(qtest::wait_for_port(ports[1]));
   EXPECT_TRUE(serves(ports[1]));
