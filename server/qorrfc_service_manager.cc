@@ -22,6 +22,11 @@ std::string service_key(const char *name) {
   return std::string("SYSTEM\\CurrentControlSet\\Services\\") + name;
 }
 
+// Boot and system start are for drivers; a program's service takes these.
+bool valid_start_type(DWORD type) {
+  return type == SERVICE_AUTO_START || type == SERVICE_DEMAND_START || type == SERVICE_DISABLED;
+}
+
 bool installed(const char *name) {
   std::string start;
   return registry()->get(service_key(name), "Start", start) == Qorrfc_Registry::DONE;
@@ -45,7 +50,7 @@ void Qorrfc_Service_Manager::program(Program program) { program_ = program; }
 
 int Qorrfc_Service_Manager::create(const char *name, const char *display_name,
                                    DWORD start_type) {
-  if (*name == '\0' || installed(name)) return -1;
+  if (*name == '\0' || !valid_start_type(start_type) || installed(name)) return -1;
   std::string path = service_key(name);
   if (registry()->set(path, "DisplayName", display_name) != Qorrfc_Registry::DONE) return -1;
   return registry()->set(path, "Start", std::to_string(start_type)) == Qorrfc_Registry::DONE ? 0
@@ -58,7 +63,7 @@ int Qorrfc_Service_Manager::remove(const char *name) {
 }
 
 int Qorrfc_Service_Manager::set_startup(const char *name, DWORD start_type) {
-  if (!installed(name)) return -1;
+  if (!valid_start_type(start_type) || !installed(name)) return -1;
   return registry()->set(service_key(name), "Start", std::to_string(start_type)) ==
                  Qorrfc_Registry::DONE
              ? 0

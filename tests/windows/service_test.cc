@@ -104,6 +104,7 @@ TEST_F(NtService, FailedRequestsAreLogged) {
     std::string log;
   } cases[] = {
       {{"-i", "-n", "off"}, "ERROR installing service.\n"},
+      {{"-i", "9", "-n", "new"}, "ERROR installing service.\n"},
       {{"-r", "-n", "none"}, "ERROR removing service.\n"},
       {{"-s", "-n", "off"}, "ERROR starting service.\n"},
       {{"-s", "-n", "none"}, "ERROR starting service.\n"},
