@@ -45,8 +45,11 @@ void close_lock(ACE_Process_Mutex *&lock, bool &locked) {
   lock = nullptr;
   locked = false;
 }
+}  // namespace
 
-void use_syslog(const char *name) {
+qorrfc_service::qorrfc_service() : options_(*qorrfc_options()) {}
+
+void qorrfc_service::use_syslog(const char *name) {
   char words[1024];
   ACE_OS::snprintf(words, sizeof words, "-f SYSLOG -k %s -n %s", name, name);
   ACE_ARGV argv(words);
@@ -54,7 +57,6 @@ void use_syslog(const char *name) {
   if (logging_strategy->init(argv.argc(), argv.argv()) == -1)
     ACE_ERROR((LM_ERROR, "Error initialising Logging Strategy"));
 }
-}  // namespace
 
 qorrfc_service::~qorrfc_service() {
   delete acceptor_;
@@ -89,11 +91,10 @@ int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Ad
 }
 
 int qorrfc_service::run() {
-  Platform_Options *options = qorrfc_options();
   Qorrfc_Serial::instance()->reset(static_cast<unsigned short>(ACE_OS::getpid() & 0xffff));
   init_xml();
   RfcInit();
-  if (options->debug_level() > 5) {
+  if (options_.debug_level() > 5) {
     char versions[256];
     RfcGetAllLibVersions(versions, sizeof versions);
     ACE_DEBUG((LM_NOTICE,
@@ -101,24 +102,30 @@ int qorrfc_service::run() {
                versions));
   }
   int failed = 0;
-  if (options->compat_port() != 0)
-    failed |= open_listener(options->compat_port(),
+  if (options_.compat_port() != 0)
+    failed |= open_listener(options_.compat_port(),
                             "(%P|%t) Dialog compatibility port %d already in use\n",
                             compat_addr_, compat_acceptor_, compat_lock_, compat_locked_);
-  if (options->bcompat_port() != 0)
-    failed |= open_listener(options->bcompat_port(),
+  if (options_.bcompat_port() != 0)
+    failed |= open_listener(options_.bcompat_port(),
                             "(%P|%t) Batch compatibility port %d already in use\n",
                             bcompat_addr_, bcompat_acceptor_, bcompat_lock_, bcompat_locked_);
-  failed |= open_listener(options->port(), "(%P|%t) Port %d already in use\n", addr_, acceptor_,
+  failed |= open_listener(options_.port(), "(%P|%t) Port %d already in use\n", addr_, acceptor_,
                           lock_, locked_);
-  if (failed)
+  // On Unix the signal thread then stops the whole process in order; a
+  // Windows service has no process group to signal and simply stops.
+  if (failed) {
+#if !defined (ACE_WIN32)
     ACE_OS::kill(-ACE_OS::getpgid(0), SIGTERM);
-  else
+#endif
+  } else {
     ACE_Reactor::instance()->run_reactor_event_loop();
+  }
   // Xerces-C stays up until every worker has ended: see terminate_xml.
   return failed ? -1 : 0;
 }
 
+#if !defined (ACE_WIN32)
 int qorrfc_service::startup() {
   Platform_Options *options = qorrfc_options();
   if (options->kill_request()) {
@@ -138,16 +145,22 @@ int qorrfc_service::startup() {
   options->write_pid_file();
   options->pid_file_written(1);
   if (!sleep_mode) QORRFC_SIGCATCHER::instance()->start();
+  return serve(*options);
+}
+#endif  // !ACE_WIN32
+
+int qorrfc_service::serve(const Options &options) {
   ACE_DEBUG((LM_INFO, "%D(%P|%t) qorrfc_service 4.1 2005-08-12 starting\n"));
   int result;
   {
-    qorrfc_service service;
+    qorrfc_service service(options);
     result = service.run();
     ACE_DEBUG((LM_INFO, "%D(%P|%t) qorrfc_service 4.1 2005-08-12 stopping\n"));
   }
-  // A connection accepted while the signal thread was cancelling got a
-  // worker that missed the cancel; with the listeners closed no more can
-  // come, so this second cancel reaches every worker there is.
+  // A connection accepted while the stop was under way got a worker that
+  // missed the cancel (and a Windows stop cancels nothing before this);
+  // with the listeners closed no more can come, so this cancel reaches
+  // every worker there is.
   ACE_Thread_Manager::instance()->cancel_all();
   return result;
 }

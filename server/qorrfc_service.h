@@ -11,9 +11,13 @@
 #include "qorrfc_compat_handler.h"
 #include "qorrfc_v9_handler.h"
 
+class Options;
+
 class qorrfc_service {
  public:
-  qorrfc_service() = default;
+  // Serves with the process-wide settings, or with the given ones.
+  qorrfc_service();
+  explicit qorrfc_service(const Options &options) : options_(options) {}
   // Closes the listeners, then gives up the port locks.
   ~qorrfc_service();
   qorrfc_service(const qorrfc_service &) = delete;
@@ -23,9 +27,14 @@ class qorrfc_service {
   // 0 after an orderly stop, -1 when a port lock was held elsewhere.
   int run();
 
-  // The whole start-up of the process after the command line was read:
-  // the kill request, or daemon, logging, pid file, signal thread and run.
+  // The whole Unix start-up of the process after the command line was read:
+  // the kill request, or daemon, logging, pid file, signal thread and serve.
   static int startup();
+  // One run between the "starting" and "stopping" log lines, after which
+  // every worker is asked to end; returns the result of run.
+  static int serve(const Options &options);
+  // Sends the log to the system log under the service name from now on.
+  static void use_syslog(const char *name);
   // Xerces-C lives from run until the last worker that may parse has ended.
   static void terminate_xml();
   // Daemon mode's syslog strategy, deleted by main at the very end.
@@ -38,6 +47,7 @@ class qorrfc_service {
   int open_listener(int port, const char *in_use_text, ACE_INET_Addr *&addr,
                     ACCEPTOR *&acceptor, ACE_Process_Mutex *&lock, bool &locked);
 
+  const Options &options_;
   ACE_INET_Addr *addr_ = nullptr;
   ACE_INET_Addr *compat_addr_ = nullptr;
   ACE_INET_Addr *bcompat_addr_ = nullptr;

@@ -76,6 +76,61 @@ int Options::set_unlimited_dialog(const char *value) {
   }
 }
 
+int Options::apply_shared_option(int c, const char *arg) {
+  switch (c) {
+    case 'd':
+      debug_level(ACE_OS::atoi(arg));
+      return debug_level() < 1 ? -1 : 0;
+    case 'p':
+      port(ACE_OS::atoi(arg));
+      return port() < 1 ? -1 : 0;
+    case 'V':
+      variant(arg);
+      return 0;
+    case 'b':
+      set_bparms(arg);
+      if (*bcompat_variant() != '\0') return 0;
+      ACE_ERROR((LM_ERROR, "batch compatibility variant must be specified\n"));
+      return -1;
+    case 'c':
+      compat_port(ACE_OS::atoi(arg));
+      return compat_port() < 1 ? -1 : 0;
+    case 'N':
+      ns(arg);
+      return 0;
+    case 'B':
+      min_bufsize(ACE_OS::atoi(arg));
+      if (min_bufsize() < MIN_BUFSIZE || ACE_OS::strlen(arg) > 8) {
+        min_bufsize(MIN_BUFSIZE);
+        ACE_ERROR((LM_ERROR, "minimum bufsize ignored - 10000 used\n"));
+      }
+      return 0;
+    case 'U':
+      if (set_unlimited_dialog(arg) == 0) return 0;
+      ACE_ERROR((LM_ERROR, "-U value invalid\n"));
+      return -1;
+    default:
+      return 1;
+  }
+}
+
+const char *Options::shared_usage() {
+  return "  -V: R/3 report variant assigned to this server.\n"
+         "      (Required for batch operation.)\n"
+         "  -N: R/3 namespace for ABAP objects.\n"
+         "  -c: Dialog compatibility port.\n"
+         "  -b: Parameters for batch compatibility (optional).\n"
+         "      (Example: -b \"-p 6995 -R ZQORRDBT -V MYVAR1\")\n"
+         "  -B: Minimum buffer size for RFC data transfers.\n"
+         "      (Should be a number greater than 10000\n"
+         "       and less than 99999999.)\n"
+         "  -U: Extract unlimited records in dialog mode\n"
+         "      unlimited_dialog = 0 or n or N\n"
+         "                            enforce the limit (default)\n"
+         "      unlimited_dialog = 1 or y or Y\n"
+         "                            do not enforce limit (old style)\n";
+}
+
 void Options::apply_debug_level() const {
   u_long mask = ACE_LOG_MSG->priority_mask(ACE_Log_Msg::PROCESS);
   if (debug_level_ <= 0) ACE_CLR_BITS(mask, LM_WARNING);

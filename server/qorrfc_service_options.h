@@ -50,6 +50,13 @@ class Options {
   // Sets the process-wide log priority mask from debug_level.
   void apply_debug_level() const;
 
+  // Applies one command-line option that every platform reads alike (d p b
+  // c V N B U), logging what its checks find. 0 when applied, -1 when the
+  // command line is not acceptable, 1 when c is not one of these options.
+  int apply_shared_option(int c, const char *arg);
+  // The usage lines of the options -V to -U, which every platform shares.
+  static const char *shared_usage();
+
   // UTF-8 transcoder, created on first use; needs an initialised Xerces-C.
   XERCES_CPP_NAMESPACE::XMLTranscoder *utf8_transcoder();
   // Gives the transcoder back before Xerces-C is terminated.

@@ -1,5 +1,7 @@
 #include "unix_qorrfc_service_options.h"
 
+#if !defined (ACE_WIN32)
+
 #include <ace/Get_Opt.h>
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_fcntl.h>
@@ -33,21 +35,8 @@ void Platform_Options::usage(const char *program) const {
              "       For example, start a test server with '-n test').\n"
              "  -p: Port number on which the server listens.\n"
              "  -w: Working directory.  Used for .pid and .conf files.\n"
-             "  -V: R/3 report variant assigned to this server.\n"
-             "      (Required for batch operation.)\n"
-             "  -N: R/3 namespace for ABAP objects.\n"
-             "  -c: Dialog compatibility port.\n"
-             "  -b: Parameters for batch compatibility (optional).\n"
-             "      (Example: -b \"-p 6995 -R ZQORRDBT -V MYVAR1\")\n"
-             "  -B: Minimum buffer size for RFC data transfers.\n"
-             "      (Should be a number greater than 10000\n"
-             "       and less than 99999999.)\n"
-             "  -U: Extract unlimited records in dialog mode\n"
-             "      unlimited_dialog = 0 or n or N\n"
-             "                            enforce the limit (default)\n"
-             "      unlimited_dialog = 1 or y or Y\n"
-             "                            do not enforce limit (old style)\n",
-             program));
+             "%s",
+             program, shared_usage()));
   ACE_OS::exit(1);
 }
 
@@ -56,55 +45,17 @@ void Platform_Options::parse_args(int argc, char *argv[]) {
   for (int c; (c = get_opt()) != -1;) {
     const char *arg = get_opt.opt_arg();
     switch (c) {
-      case 'd':
-        debug_level(ACE_OS::atoi(arg));
-        if (debug_level() < 1) usage(argv[0]);
-        break;
       case 'k':
         kill_request_ = 1;
         break;
       case 'n':
         ACE_OS::strsncpy(name_, arg, sizeof name_);
         break;
-      case 'p':
-        port(ACE_OS::atoi(arg));
-        if (port() < 1) usage(argv[0]);
-        break;
       case 'w':
         ACE_OS::strsncpy(workdir_, arg, sizeof workdir_);
         break;
-      case 'V':
-        variant(arg);
-        break;
-      case 'b':
-        set_bparms(arg);
-        if (*bcompat_variant() == '\0') {
-          ACE_ERROR((LM_ERROR, "batch compatibility variant must be specified\n"));
-          usage(argv[0]);
-        }
-        break;
-      case 'c':
-        compat_port(ACE_OS::atoi(arg));
-        if (compat_port() < 1) usage(argv[0]);
-        break;
-      case 'N':
-        ns(arg);
-        break;
-      case 'B':
-        min_bufsize(ACE_OS::atoi(arg));
-        if (min_bufsize() < MIN_BUFSIZE || ACE_OS::strlen(arg) > 8) {
-          min_bufsize(MIN_BUFSIZE);
-          ACE_ERROR((LM_ERROR, "minimum bufsize ignored - 10000 used\n"));
-        }
-        break;
-      case 'U':
-        if (set_unlimited_dialog(arg) == -1) {
-          ACE_ERROR((LM_ERROR, "-U value invalid\n"));
-          usage(argv[0]);
-        }
-        break;
       default:
-        usage(argv[0]);
+        if (apply_shared_option(c, arg) != 0) usage(argv[0]);
     }
   }
 }
@@ -155,3 +106,5 @@ int Platform_Options::write_pid_file() {
   }
   return 0;
 }
+
+#endif  // !ACE_WIN32

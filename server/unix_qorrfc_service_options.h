@@ -1,11 +1,17 @@
 // The Unix process model's settings: service name, work directory, the
 // kill request and the pid file that lets a second invocation stop us.
+// Code that reads the settings includes this header on every platform; the
+// Windows build gets the service variant instead.
 #pragma once
 
 #include <ace/Null_Mutex.h>
 #include <ace/Singleton.h>
 #include <ace/Synch_Traits.h>
 #include <ace/Thread_Mutex.h>
+
+#if defined (ACE_WIN32)
+#include "nt_qorrfc_service_options.h"
+#else
 
 #include "qorrfc_service_options.h"
 
@@ -48,3 +54,5 @@ typedef ACE_Singleton<Platform_Options, ACE_SYNCH_MUTEX> QORRFC_OPTIONS;
 
 // The process-wide settings, created on first use.
 inline Platform_Options *qorrfc_options() { return QORRFC_OPTIONS::instance(); }
+
+#endif  // ACE_WIN32
