@@ -149,9 +149,12 @@ class Qorrfc_Base_Request {
   const char *encrypted_password() const { return encrypted_password_.get(); }
 
  protected:
-  // Appends text to a connect string buffer at *end, advancing *end.
-  static void append_connect_text(char *buffer, size_t &end, const char *format,
-                                  const char *name, const char *value);
+  // Appends name="value" and a blank (text alone when name is null) to a
+  // connect string buffer at end, advancing end; stops at 999 characters.
+  static void append_connect_text(char *buffer, size_t &end, const char *name, const char *value);
+  // The quote for a connect-string value: '"', or '\'' for a value that
+  // holds a '"' (the library's values have no escapes).
+  static char quote_for(const char *value);
   // Gives the gateway key of the logon's system information ("" without).
   std::string ssi_gateway_key() const;
 

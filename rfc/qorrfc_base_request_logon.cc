@@ -10,10 +10,20 @@ int Qorrfc_Base_Request::decode_password(char *out, const char *text) {
   return qorrfc_decode_password(out, QORRFC_PASSWORD_MAX + 1, text);
 }
 
-void Qorrfc_Base_Request::append_connect_text(char *buffer, size_t &end, const char *format,
-                                              const char *name, const char *value) {
+char Qorrfc_Base_Request::quote_for(const char *value) {
+  return ACE_OS::strchr(value, '"') && !ACE_OS::strchr(value, '\'') ? '\'' : '"';
+}
+
+void Qorrfc_Base_Request::append_connect_text(char *buffer, size_t &end, const char *name,
+                                              const char *value) {
   if (end >= CONNECT_STRING_SIZE - 1) return;
-  int n = ACE_OS::snprintf(buffer + end, CONNECT_STRING_SIZE - end, format, name, value);
+  int n;
+  if (name) {
+    char q = quote_for(value);
+    n = ACE_OS::snprintf(buffer + end, CONNECT_STRING_SIZE - end, "%s=%c%s%c ", name, q, value, q);
+  } else {
+    n = ACE_OS::snprintf(buffer + end, CONNECT_STRING_SIZE - end, "%s ", value);
+  }
   if (n < 0) return;
   end += static_cast<size_t>(n);
   if (end > CONNECT_STRING_SIZE - 1) end = CONNECT_STRING_SIZE - 1;
@@ -37,7 +47,10 @@ RFC_HANDLE Qorrfc_Base_Request::open_connection() {
       ACE_OS::strcpy(error_info_.message, "Invalid encrypted password from QOR");
       return RFC_HANDLE_NULL;
     }
-    ACE_OS::snprintf(text, sizeof text, "%spasswd=\"%s\" lcheck=1", connect, password);
+    // A password holding a double quote would end its value early (and the
+    // rest would be read as further logon parameters).
+    char q = quote_for(password);
+    ACE_OS::snprintf(text, sizeof text, "%spasswd=%c%s%c lcheck=1", connect, q, password, q);
     ACE_OS::memset(password, 0, sizeof password);
     ACE_OS::snprintf(log_text, sizeof log_text, "%spasswd=\"????????\" lcheck=1", log_connect);
   } else {

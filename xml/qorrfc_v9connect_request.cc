@@ -37,14 +37,14 @@ int Qorrfc_V9connect_Request::parse_common_attributes() {
     } else if (name == "abapfm" || name == "abapprog" || name == "qordebug") {
       continue;
     } else if (name == "cstring") {
-      append_connect_text(connect_string_, end, "%s%s ", value.c_str(), "");
-      append_connect_text(log_connect_string_, log_end, "%s%s ", value.c_str(), "");
+      append_connect_text(connect_string_, end, nullptr, value.c_str());
+      append_connect_text(log_connect_string_, log_end, nullptr, value.c_str());
     } else if (name == "passwd") {
-      append_connect_text(connect_string_, end, "%s=\"%s\" ", name.c_str(), value.c_str());
-      append_connect_text(log_connect_string_, log_end, "%s=\"%s\" ", name.c_str(), "????????");
+      append_connect_text(connect_string_, end, name.c_str(), value.c_str());
+      append_connect_text(log_connect_string_, log_end, name.c_str(), "????????");
     } else {
-      append_connect_text(connect_string_, end, "%s=\"%s\" ", name.c_str(), value.c_str());
-      append_connect_text(log_connect_string_, log_end, "%s=\"%s\" ", name.c_str(), value.c_str());
+      append_connect_text(connect_string_, end, name.c_str(), value.c_str());
+      append_connect_text(log_connect_string_, log_end, name.c_str(), value.c_str());
     }
   }
   parameters_handler_ = &Qorrfc_Base_Request::handle_grp_connect;

@@ -51,6 +51,12 @@ TEST(ConnectString, CstringIsCopiedVerbatimIntoBothTexts) {
   EXPECT_EQ(b.log_text, b.text);
 }
 
+TEST(ConnectString, AValueWithADoubleQuoteIsQuotedWithSingleQuotes) {
+  Built b = build("<connect user='a\"b' passwd='p\"w'/>");
+  EXPECT_EQ(b.text, "passwd='p\"w' trace=\"0\" user='a\"b' ");
+  EXPECT_EQ(b.log_text, "passwd=\"????????\" trace=\"0\" user='a\"b' ");
+}
+
 TEST(ConnectString, EmptyXpasswdFailsBeforeAnyLogon) {
   Built b = build("<connect user=\"u\" xpasswd=\"\"/>");
   EXPECT_EQ(b.result, -1);
