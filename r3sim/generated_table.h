@@ -1,0 +1,35 @@
+// Generated tables: rows computed from the row number on demand, for
+// benchmarks of any size without disk. Each one appears to SQL as a
+// virtual table in the connection's temp schema, so queries on it run like
+// queries on stored tables (conditions, order, LIMIT/OFFSET).
+#pragma once
+
+#include <cstdint>
+
+#include "dictionary.h"
+#include "sqlite_db.h"
+#include "value.h"
+
+namespace r3sim {
+
+class GeneratedTable {
+ public:
+  // Makes the generated table usable on this connection under its own
+  // name (temp schema); re-creates it when its definition changed.
+  static void attach(SqliteDb &db, const TableDef &def);
+  // The value of a field in row rowno (counted from 1).
+  static Value value(const AbapField &field, int64_t rowno);
+  // The same into an existing value, reusing its storage.
+  static void value_into(const AbapField &field, int64_t rowno, Value &out);
+
+  // Text of C fields: a window on a fixed pattern that shifts with the row;
+  // pattern(rowno) has at least kPatternLength characters.
+  static constexpr int kPatternPeriod = 61;
+  static constexpr unsigned kPatternLength = 65536;
+  static const char *pattern(int64_t rowno);
+};
+
+// The virtual table module behind generated tables.
+const sqlite3_module &generated_table_module();
+
+}  // namespace r3sim
