@@ -29,7 +29,7 @@ XERCES_CPP_NAMESPACE_USE
 
 char *Qorrfc_V9_Handler::get_request_type(ACE_Message_Block *block) {
   // The text as it came, for the error line; the parse consumes the block.
-  std::string text(block->rd_ptr(), block->length());
+  std::string text(block->length() ? block->rd_ptr() : "", block->length());
   SAXParser parser;
   Qorrfc_No_Entities no_entities;
   no_entities.confine(parser);

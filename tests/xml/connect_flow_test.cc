@@ -108,4 +108,22 @@ TEST_F(ConnectFlow, WrongPasswordGivesTheLibrarysErrorBlock) {
             "E,Message    : Name or password is incorrect (repeat logon)\nE,Message    : LOCATION    here\n");
 }
 
+TEST_F(ConnectFlow, ACallbackOfAnotherNameEndsTheRequest) {
+  // Names are compared whole and case-sensitive.
+  for (const char *name : {"Z_QOR_SEND_SYSTEM_INFOX", "z_qor_send_system_info"}) {
+    partner_.add("/QOR/Z_QOR_DIALOG", [this, name](RFC_HANDLE h) {
+      RFC_PARAMETER none[] = {rfctest::kEndParam};
+      RFC_TABLE no_tables[] = {rfctest::kEndTable};
+      partner_.call_serving(h, name, none, none, no_tables);
+      RfcSendData(h, none, no_tables);
+    });
+    qtest::ServerUnderTest server;
+    ASSERT_TRUE(server.ready());
+    qtest::Conn conn(server.port());
+    ASSERT_EQ(conn.read_exact(130).size(), 130u);
+    conn.send("<connect " + target() + " passwd=\"p\"/>\n");
+    EXPECT_EQ(conn.read_all(10s), "E,Unknown callback from R/3\n") << name;
+  }
+}
+
 }  // namespace
