@@ -27,6 +27,7 @@ class DOMDocument;
 class DOMElement;
 XERCES_CPP_NAMESPACE_END
 
+class ACE_Message_Block;
 class Qorrfc_Base_Handler;
 class Qorrfc_Data_Cbf;
 class Qorrfc_Function;
@@ -155,6 +156,10 @@ class Qorrfc_Base_Request {
   // The quote for a connect-string value: '"', or '\'' for a value that
   // holds a '"' (the library's values have no escapes).
   static char quote_for(const char *value);
+  // Hands start to the data connection, whose worker registers at the
+  // gateway, and waits for the outcome: 0 registered, or 13 reported.
+  // operation names the caller in the log.
+  int start_gateway_loop(ACE_Message_Block *start, const char *operation);
   // Gives the gateway key of the logon's system information ("" without).
   std::string ssi_gateway_key() const;
 

@@ -101,19 +101,11 @@ int Qorrfc_Base_Request::handle_batch_callrfc1(RFC_HANDLE handle) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Qorrfc_Base_Request::handle_batch_callrfc1 jobno key is '%s'\n",
              jobno_key_.get()));
   Qorrfc_Handler_Registry::instance()->bind(jobno_key_.get(), request_connection_);
-  Qorrfc_Base_Handler *data = data_connection_;
   ACE_Message_Block *start = new ACE_Message_Block(1, Qorrfc_Base_Handler::MB_START);
   *start->wr_ptr() = 1;
   start->wr_ptr(1);
-  data->putq(start);
-  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request handle_batch_callrfc1 - acquiring dh sema\n"));
-  data->sema().acquire();
-  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request handle_batch_callrfc1 - acquired dh sema\n"));
-  if (data->batch_status() != 0) {
-    send_error(data->batch_errtext());
-    if (data->batch_status() == 1) report_rfc_error(request_connection_, &data->error_info());
-    return RESULT_ENDED;
-  }
+  int started = start_gateway_loop(start, "handle_batch_callrfc1");
+  if (started != 0) return started;
   Qorrfc_Function answer("GWINFO");
   rc = answer.send_data(handle);
   if (rc != RFC_OK) {

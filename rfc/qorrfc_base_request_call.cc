@@ -46,16 +46,10 @@ int Qorrfc_Base_Request::call_req_function() {
       send_error("Batch requested but RFC server has no variant");
       return RESULT_ENDED;
     }
+    int started = start_gateway_loop(new ACE_Message_Block(0, Qorrfc_Base_Handler::MB_START),
+                                     "call_req_function");
+    if (started != 0) return started;
     Qorrfc_Base_Handler *data = data_connection_;
-    data->putq(new ACE_Message_Block(0, Qorrfc_Base_Handler::MB_START));
-    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquiring dh sema\n"));
-    data->sema().acquire();
-    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired dh sema\n"));
-    if (data->batch_status() != 0) {
-      send_error(data->batch_errtext());
-      if (data->batch_status() == 1) report_rfc_error(request_connection_, &data->error_info());
-      return RESULT_ENDED;
-    }
     std::string key = ssi_gateway_key();
     data->put_destq(key.c_str(), data->handle());
     preport_.reset(new Qorrfc_Parameter("PREPORT", const_cast<char *>(get_abapprog()),
@@ -73,13 +67,44 @@ int Qorrfc_Base_Request::call_req_function() {
   main_function_->build_all();
   if (batch) {
     int rc = main_function_->call_receive(rfc_handle_);
+    // No job will come to end the gateway loop that waits for it: stop the
+    // loop (it looks every second), so that the wait below ends.
+    if (rc != RFC_OK && data_connection_->thr_mgr())
+      data_connection_->thr_mgr()->cancel_task(data_connection_);
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquiring rh sema\n"));
     request_connection_->sema().acquire();
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired rh sema\n"));
+    if (rc != RFC_OK) report_rfc_result(main_function_.get(), rc);
     return rc;
   }
   main_function_->call(rfc_handle_);
   return receive_loop(rfc_handle_);
+}
+
+int Qorrfc_Base_Request::start_gateway_loop(ACE_Message_Block *start, const char *operation) {
+  Qorrfc_Base_Handler *data = data_connection_;
+  // The gateway loop runs on the data connection's worker while this one
+  // waits: on a single connection the two waits would never end.
+  if (data == nullptr || data == request_connection_) {
+    start->release();
+    send_error("Batch requires a data connection (dhandle)");
+    return RESULT_ENDED;
+  }
+  if (data->putq(start) == -1) {
+    start->release();
+    send_error("Internal batch queue failure");
+    return RESULT_ENDED;
+  }
+  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request %s - acquiring dh sema\n", operation));
+  data->sema().acquire();
+  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request %s - acquired dh sema\n", operation));
+  if (data->batch_status() == 0) return 0;
+  send_error(data->batch_errtext());
+  if (data->batch_status() == 1) report_rfc_error(request_connection_, &data->error_info());
+  // A failed registration still ends with the release of our semaphore;
+  // taken here, it cannot let a later batch request pass its wait early.
+  request_connection_->sema().acquire();
+  return RESULT_ENDED;
 }
 
 int Qorrfc_Base_Request::receive_loop(RFC_HANDLE handle) {

@@ -9,6 +9,7 @@
 #include "password_text.h"
 #include "qorrfc_base_request.h"
 #include "qorrfcdc.h"
+#include "unix_qorrfc_service_options.h"
 
 namespace {
 
@@ -51,6 +52,28 @@ TEST(ReportRfcException, RowLimitAddsTwoLines) {
   EXPECT_EQ(out.find("E,RFC Exception: DIALOG_ROWLIMIT_EXCEEDED\nE, Processing using SAP dialog"), 0u);
   EXPECT_NE(out.find("Use the RFC server\nE, in batch mode,"), std::string::npos);
   EXPECT_EQ(out.substr(out.size() - 19), "solve the problem.\n");
+}
+
+// A request of any kind asking for batch mode.
+struct Batch_Request : Qorrfc_Base_Request {
+  explicit Batch_Request(Qorrfc_Base_Handler *h) : Qorrfc_Base_Request(h) {
+    flags_[0] = 'Y';
+    flags_[2] = 'Y';
+  }
+};
+
+TEST(BatchCall, RefusedWithoutVariantOrWithoutASeparateDataConnection) {
+  Captured c;
+  Batch_Request request(c.handler);
+  qorrfc_options()->variant("");
+  EXPECT_EQ(request.call_req_function(), 13);
+  EXPECT_EQ(c.handler->take(), "E,Batch requested but RFC server has no variant\n");
+  // The data connection's worker would have to serve the gateway while
+  // this one waits for it: with one connection for both, nothing waits.
+  qorrfc_options()->variant("qorvar");
+  EXPECT_EQ(request.call_req_function(), 13);
+  EXPECT_EQ(c.handler->take(), "E,Batch requires a data connection (dhandle)\n");
+  qorrfc_options()->variant("");
 }
 
 TEST(SendLine, TrailingBlanksGoAndEveryCharacterStays) {
