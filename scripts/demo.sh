@@ -1,11 +1,36 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the demo: the server in the foreground on a
-# loopback-reachable port (Ctrl-C stops it).
+# Sets up, builds and runs the demo: a simulated R/3 system with its demo
+# data, a first check that it is reachable, and the server in the
+# foreground (Ctrl-C stops both).
+#   QORRFC_DEMO_R3_PORT (default 3300), QORRFC_DEMO_PORT (default 6999)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 bash scripts/setup.sh
-build=${QORRFC_BUILD_DIR:-build}
-work=$(mktemp -d)
-echo "qorrfc_server: main port 6999, dialog compatibility port 6998, pid file in $work"
-exec "$build/bin/qorrfc_server" -d 3 -n demo -w "$work" -p 6999 -c 6998
+bin=${QORRFC_BUILD_DIR:-build}/bin
+r3port=${QORRFC_DEMO_R3_PORT:-3300}
+port=${QORRFC_DEMO_PORT:-6999}
+work=$(mktemp -d /tmp/qorrfc-demo-XXXXXX)
+
+r3pid=
+cleanup() {
+  [ -n "$r3pid" ] && kill "$r3pid" 2>/dev/null && wait "$r3pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+echo "== starting r3sim (demo data: client 800, user DEMO, password welcome1)"
+"$bin/r3sim" --port "$r3port" --db "$work/r3sim.db" --bookings 20000 >"$work/r3sim.out" 2>&1 &
+r3pid=$!
+for _ in $(seq 1 300); do
+  grep -q "r3sim ready on" "$work/r3sim.out" && break
+  kill -0 "$r3pid" 2>/dev/null || { cat "$work/r3sim.out"; exit 1; }
+  sleep 0.1
+done
+cat "$work/r3sim.out"
+
+echo "== rfcinfo: logging on to the simulated system"
+"$bin/rfcinfo" "ashost=127.0.0.1 sysnr=00 gwserv=$r3port client=800 user=DEMO passwd=welcome1 lang=EN"
+
+echo "== qorrfc_server on port $port (foreground, Ctrl-C stops it)"
+"$bin/qorrfc_server" -d 3 -n demo -w "$work" -p "$port" -V QORBATCH

@@ -10,7 +10,10 @@
 #include <cstring>
 #include <string>
 
+#include <xercesc/util/PlatformUtils.hpp>
+
 #include "qorrfc_base_handler.h"
+#include "unix_qorrfc_service_options.h"
 
 namespace {
 
@@ -60,7 +63,7 @@ TEST(HandlerOutput, SendTableEndAndErrorRecords) {
 
 TEST(HandlerOutput, SendTableRowsWithTheirFlagByte) {
   ITAB_H table = ItCreate(const_cast<char *>("T"), 3, 0, 0);
-  if (table == nullptr) GTEST_SKIP() << "the RFC library offers no internal tables yet";
+  ASSERT_NE(table, nullptr);
   std::memcpy(ItAppLine(table), "abc", 3);
   std::memcpy(ItAppLine(table), "def", 3);
   Wired w;
@@ -108,6 +111,18 @@ TEST(HandlerOutput, FormattedTextIsCutAt1023BytesAndHandleRecordIs130) {
   EXPECT_EQ(w.handler->send_handle(), 130);
   std::string record = w.read(130);
   EXPECT_EQ(record, std::string(129, ' ') + "\n");  // not yet named: blank
+}
+
+TEST(HandlerOutput, TextIsSentAsUtf8) {
+  XERCES_CPP_NAMESPACE::XMLPlatformUtils::Initialize();
+  {
+    Wired w;
+    const XMLCh text[] = {0x61, 0xe4, 0x20ac, 0};  // a, a-umlaut, euro sign
+    EXPECT_EQ(w.handler->send(text, 3), 6);
+    EXPECT_EQ(w.read(6), "a\xc3\xa4\xe2\x82\xac");
+  }
+  qorrfc_options()->release_utf8_transcoder();
+  XERCES_CPP_NAMESPACE::XMLPlatformUtils::Terminate();
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <mutex>
+#include <random>
 #include <thread>
 
 namespace qtest {
@@ -22,14 +24,24 @@ sockaddr_in loopback_addr(int port) {
 }
 }  // namespace
 
+// Ports are drawn below the kernel's ephemeral range (32768 and up on
+// Linux), so that outgoing connections of tests running in parallel, whose
+// source ports come from that range, never take a port a server is about to
+// listen on.
 int free_port() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback_addr(0);
-  bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-  ::close(fd);
-  return ntohs(a.sin_port);
+  static std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(getpid()));
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  std::uniform_int_distribution<int> pick(20000, 32000);
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    int port = pick(rng);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback_addr(port);
+    bool ok = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;
+    ::close(fd);
+    if (ok) return port;
+  }
+  return 0;
 }
 
 bool wait_for_port(int port, std::chrono::milliseconds timeout) {
