@@ -41,4 +41,9 @@ int64_t CallLog::record(SqliteDb &db, int64_t session, const std::string &kind,
   return sqlite3_last_insert_rowid(db.raw());
 }
 
+void CallLog::set_result(SqliteDb &db, int64_t seqno, const std::string &result) {
+  Stmt s = db.prepare("UPDATE ZSIM_CALLS SET RESULT = ? WHERE SEQNO = ?");
+  s.bind(1, result).bind(2, seqno).step();
+}
+
 }  // namespace r3sim

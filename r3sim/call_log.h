@@ -24,6 +24,8 @@ class CallLog {
   static int64_t record(SqliteDb &db, int64_t session, const std::string &kind,
                         const std::string &function, const NamedValues &values,
                         const std::string &result);
+  // Replaces the RESULT of a row written before its outcome was known.
+  static void set_result(SqliteDb &db, int64_t seqno, const std::string &result);
   // The values as DETAIL holds them: NAME=value lines joined by '\n'.
   static std::string detail(const NamedValues &values);
 };

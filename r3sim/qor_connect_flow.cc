@@ -37,14 +37,19 @@ void connect_flow(Call &call, const RequestParameters &params) {
       .add("BATGWS", gwserv, sizeof gwserv)
       .add("BATGWFL", gwflag, sizeof gwflag)
       .add("BATMESS", mess, sizeof mess);
-  std::string exception;
-  RFC_RC rc = call.call_back(kCallback, exporting, none, nullptr, &exception);
-  std::string result = rc == RFC_OK ? "OK" : "code " + std::to_string(rc) + " " + exception;
   NamedValues sent = {{"BATDEST", d.dest},   {"BATPRID", d.progid},
                       {"BATGWH", d.gwhost},  {"BATGWS", d.gwserv},
                       {"BATGWFL", std::string(1, d.gwflag)}, {"BATMESS", d.message}};
-  CallLog::record(call.db(), call.session().number, "CALLBACK", kCallback, sent, result);
-  if (rc != RFC_OK) throw std::runtime_error(std::string("Callback ") + kCallback + " failed");
+  // Written before the call: the server reports to its client while it
+  // serves the callback, and a test that reads that report must find the row.
+  int64_t row = CallLog::record(call.db(), call.session().number, "CALLBACK", kCallback, sent,
+                                "CALLED");
+  std::string exception;
+  RFC_RC rc = call.call_back(kCallback, exporting, none, nullptr, &exception);
+  if (rc != RFC_OK) {
+    CallLog::set_result(call.db(), row, "code " + std::to_string(rc) + " " + exception);
+    throw std::runtime_error(std::string("Callback ") + kCallback + " failed");
+  }
 }
 
 }  // namespace r3sim

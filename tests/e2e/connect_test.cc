@@ -80,9 +80,9 @@ TEST(E2eConnect, SystemInformationLineAndWhatR3Received) {
 
 TEST(E2eConnect, VariantAndNamespaceOfTheServerGiveTheBatchValues) {
   E2eSystem sys(1, {"-V", "qorbatch", "-N", "/zz/"}, {"--ns", "/ZZ/"});
+  std::string expected = expected_sysinfo_line(sys, "/ZZ/");
   int64_t before = sys.last_call();
-  std::string line = sys.connect(connect_element(sys.logon()));
-  EXPECT_EQ(line, expected_sysinfo_line(sys, "/ZZ/"));
+  EXPECT_EQ(sys.connect(connect_element(sys.logon())), expected);
   std::vector<std::string> calls = sys.calls(before);
   ASSERT_EQ(calls.size(), 4u) << ::testing::PrintToString(calls);
   EXPECT_EQ(calls[1], "CALL /ZZ/Z_QOR_DIALOG|PDEST=BACK|");
@@ -91,15 +91,15 @@ TEST(E2eConnect, VariantAndNamespaceOfTheServerGiveTheBatchValues) {
             "VARIANT=QORBATCH|OK");
   EXPECT_EQ(calls[3], "CALLBACK Z_QOR_SEND_SYSTEM_INFO|BATDEST=QORRFC\nBATPRID=QORRFC\n"
                       "BATGWH=127.0.0.1\nBATGWS=" + std::to_string(sys.r3sim().port()) +
-                      "\nBATGWFL= \nBATMESS=|OK");
+                      "\nBATGWFL= \nBATMESS=|CALLED");
 }
 
 TEST(E2eConnect, EncodedPasswordsOfEveryByteValueLogOn) {
   E2eSystem sys(1);
-  // R/3 passwords hold at most 40 characters, and a double quote would end
-  // the value in the logon text; every other byte value 1..255 is tried,
-  // in passwords of up to 40 characters and in one of a single character.
-  std::vector<std::string> passwords{"x"};
+  // R/3 passwords hold at most 40 characters: every byte value 1..255 is
+  // tried in passwords of up to 40 characters. A double quote goes alone
+  // (the logon text quotes a value with the quote character it lacks).
+  std::vector<std::string> passwords{"\""};
   for (int c = 1; c < 256; ++c) {
     if (c == '"') continue;
     if (passwords.size() == 1 || passwords.back().size() == 40) passwords.emplace_back();

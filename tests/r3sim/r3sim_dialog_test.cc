@@ -147,7 +147,7 @@ TEST_F(R3simDialog, ConnectFlowSendsSystemInfoAndBatchValuesAndRecordsEveryStep)
   EXPECT_EQ(log[3].rfind("CALLBACK Z_QOR_SEND_SYSTEM_INFO|BATDEST=QORRFC\nBATPRID=QORRFC\n", 0),
             0u)
       << log[3];
-  EXPECT_EQ(log[3].substr(log[3].size() - 3), "|OK");
+  EXPECT_EQ(log[3].substr(log[3].size() - 7), "|CALLED");
 }
 
 TEST_F(R3simDialog, BatmessSaysWhyBatchIsImpossible) {
