@@ -1,1 +1,262 @@
-// Placeholder until the connection core lands.
+#include "qorrfc_base_handler.h"
+
+#include <ace/Log_Msg.h>
+#include <ace/OS_NS_string.h>
+#include <ace/OS_NS_sys_socket.h>
+#include <ace/Reactor.h>
+#include <ace/Thread_Manager.h>
+
+#include "qorrfc_base_request.h"
+#include "qorrfc_handle_name.h"
+#include "qorrfc_handler_registry.h"
+#include "qorrfc_serial.h"
+
+Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nullptr, 0x7fffffff) {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler constructor\n"));
+  ACE_OS::memset(handle_, ' ', HANDLE_RECORD_WIDTH);
+  handle_[HANDLE_RECORD_WIDTH] = '\0';
+  ACE_OS::memset(&error_info_, 0, sizeof error_info_);
+  msg_queue()->high_water_mark(16384);
+  msg_queue()->low_water_mark(16384);
+}
+
+Qorrfc_Base_Handler::~Qorrfc_Base_Handler() {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler destructor\n"));
+  if (rfc_handle_ != RFC_HANDLE_NULL) RfcClose(rfc_handle_);
+  Qorrfc_Handler_Registry::instance()->unbind_all(this);
+  delete current_request_;
+  release_data_connection();
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Leaving Qorrfc_Base_Handler destructor\n"));
+}
+
+void Qorrfc_Base_Handler::remove_ref() {
+  if (--refs_ == 0) delete this;
+}
+
+int Qorrfc_Base_Handler::name_connection() {
+  char serial_text[8];
+  for (;;) {
+    unsigned short serial = Qorrfc_Serial::instance()->next();
+    if (Qorrfc_Handle_Name::compose(serial, handle_, serial_text) == -1) {
+      ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Cannot make a connection handle"));
+      return -1;
+    }
+    ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Assigned QOR Handle \"%s\" from serial number %s\n", handle_,
+               serial_text));
+    if (Qorrfc_Handler_Registry::instance()->bind(handle_, this) != 1) return 0;
+  }
+}
+
+int Qorrfc_Base_Handler::open(void *) {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler open\n"));
+  if (name_connection() == -1) return -1;
+  // A connection whose input nobody watches would never see its end
+  // (the select reactor takes no handle beyond its table): refuse it.
+  if (reactor()->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Cannot register connection with the reactor"));
+    return -1;
+  }
+  registered_ = 1;
+  size_t stack_size[1] = {WORKER_STACK};
+  ACE_thread_t ids[1];
+  activation_result_ = activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, 9,
+                                nullptr, nullptr, nullptr, stack_size, ids);
+  if (activation_result_ == -1) {
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p", "Error activating thread"));
+    return -1;
+  }
+  worker_id_ = ids[0];
+  send_handle();
+  return 0;
+}
+
+int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_input (%s)\n", handle_));
+  // A worker busy with a long request must not stall the reactor thread
+  // (and with it every other connection) on a full queue: stop reading
+  // this socket until the worker has made room.
+  if (msg_queue()->is_full()) {
+    if (reactor()->suspend_handler(this) == 0) suspended_ = 1;
+    return 0;
+  }
+  ACE_Message_Block *block = new ACE_Message_Block(READ_CHUNK);
+  ACE_Time_Value limit(1);
+  ssize_t n = peer().recv(block->wr_ptr(), READ_CHUNK, &limit);
+  ACE_DEBUG((LM_DEBUG, "%D(%P|%t) %d bytes from QOR\n", static_cast<int>(n)));
+  if (n > 0) {
+    block->wr_ptr(static_cast<size_t>(n));
+    if (putq(block) == -1) {
+      block->release();
+      return -1;
+    }
+    return 0;
+  }
+  if (n == 0)
+    ACE_DEBUG((LM_DEBUG, "%D(%P|%t) %s\n", "EOF from QOR"));
+  else
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Error reading from QOR"));
+  // Cancelled before the end mark is queued, so the worker that takes the
+  // mark sees the cancel and ends at once, not at its next one-second
+  // check; under a high connection rate the lingering workers would
+  // otherwise fill the reactor's handle table.
+  cancel_unless_owned();
+  if (putq(block) == -1) block->release();
+  return -1;
+}
+
+void Qorrfc_Base_Handler::resume_if_suspended() {
+  if (suspended_ && !msg_queue()->is_full() && suspended_.exchange(0))
+    reactor()->resume_handler(this);
+}
+
+int Qorrfc_Base_Handler::svc() {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler svc (%s)\n", handle_));
+  int status = 0;
+  while (status == 0) {
+    ACE_Message_Block *block = nullptr;
+    ACE_Time_Value until = ACE_OS::gettimeofday() + ACE_Time_Value(1);
+    if (getq(block, &until) == -1) {
+      if (errno != EWOULDBLOCK) {
+        ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout -1\n"));
+        status = -1;
+      } else if (thr_mgr()->testcancel(ACE_Thread::self())) {
+        ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout 1\n"));
+        status = 1;
+      } else {
+        ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout 0\n"));
+        resume_if_suspended();
+      }
+      continue;
+    }
+    resume_if_suspended();
+    switch (block->msg_type()) {
+      case ACE_Message_Block::MB_DATA:
+        status = take_data(block);
+        break;
+      case MB_START: {
+        ACE_DEBUG((LM_DEBUG, "%D(%P|%t) In Qorrfc_Base_Handler svc - got MB_START\n"));
+        bool payload = block->length() > 0;
+        block->release();
+        status = payload ? handle_callrfc_batch() : handle_batch();
+        break;
+      }
+      case MB_HANGUP:
+        ACE_DEBUG((LM_DEBUG, "%D(%P|%t) In Qorrfc_Base_Handler svc - got MB_HANGUP\n"));
+        block->release();
+        status = -2;
+        break;
+      default:
+        ACE_DEBUG((LM_DEBUG, "%D(%P|%t) In Qorrfc_Base_Handler svc - got unknown MB type\n"));
+        block->release();
+        status = -1;
+        break;
+    }
+  }
+  return status;
+}
+
+int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
+  if (block->length() == 0) {  // the end of input
+    block->release();
+    if (!thr_mgr()->testcancel(ACE_Thread::self())) return 0;
+    ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Handler svc - end of input\n"));
+    return 1;
+  }
+  switch (framer_.add(block)) {
+    case Qorrfc_Framer::INCOMPLETE:
+      return 0;
+    case Qorrfc_Framer::CONTINUED:
+      send("OK\n", 3);
+      return 0;
+    case Qorrfc_Framer::COMPLETE: {
+      ACE_Message_Block *request = framer_.take_request();
+      int status = handle_mb(request);
+      request->release();
+      return status;
+    }
+    case Qorrfc_Framer::TOO_LARGE:
+      break;
+  }
+  const char *text = request_too_large_text();
+  send(text, ACE_OS::strlen(text));
+  ACE_OS::shutdown(peer().get_handle(), ACE_SHUTDOWN_BOTH);
+  return -1;
+}
+
+int Qorrfc_Base_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask mask) {
+  if (mask != ACE_Event_Handler::READ_MASK) return final_close();
+  if (registered_) {
+    reactor()->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
+    registered_ = 0;
+  }
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for READ_MASK\n"));
+  cancel_unless_owned();
+  return 0;
+}
+
+void Qorrfc_Base_Handler::cancel_unless_owned() {
+  if (delete_on_close_ && thr_count() > 0) thr_mgr()->cancel_task(this);
+}
+
+int Qorrfc_Base_Handler::final_close() {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for MASK_ALL\n"));
+  // Wakes a reactor-thread putq that waits on the full queue, and makes
+  // later posts fail instead of queueing for nobody.
+  msg_queue()->deactivate();
+  // Also waits until a dispatch of this handler on the reactor thread has
+  // finished, so the reactor never touches it after this point.
+  if (reactor()) {
+    reactor()->remove_handler(this, ACE_Event_Handler::ALL_EVENTS_MASK |
+                                         ACE_Event_Handler::DONT_CALL);
+    reactor(nullptr);
+  }
+  // No key may lead a finder to a connection that has ended.
+  Qorrfc_Handler_Registry::instance()->unbind_all(this);
+  if (delete_on_close_) ACE_DEBUG((LM_TRACE, "%D(%P|%t) About to delete self\n"));
+  remove_ref();
+  return 0;
+}
+
+void Qorrfc_Base_Handler::set_request_handler(Qorrfc_Base_Handler *request_connection) {
+  request_handler_ = request_connection;
+}
+
+int Qorrfc_Base_Handler::handle_mb(ACE_Message_Block *) { return 0; }
+
+int Qorrfc_Base_Handler::handle_batch() { return 0; }
+
+int Qorrfc_Base_Handler::post(ACE_Message_Block *block) {
+  if (putq(block) == -1) {
+    block->release();
+    return -1;
+  }
+  return 0;
+}
+
+int Qorrfc_Base_Handler::hangup() {
+  return post(new ACE_Message_Block(0, MB_HANGUP));
+}
+
+void Qorrfc_Base_Handler::current_request(Qorrfc_Base_Request *request) {
+  if (request == current_request_) return;
+  delete current_request_;
+  current_request_ = request;
+}
+
+void Qorrfc_Base_Handler::link_data_connection(Qorrfc_Handler_Ref d) {
+  if (d.get() == data_connection_.get()) return;
+  release_data_connection();
+  if (!d) return;
+  d->set_request_handler(this);
+  d->delete_on_close(0);
+  data_connection_ = std::move(d);
+}
+
+void Qorrfc_Base_Handler::release_data_connection() {
+  Qorrfc_Base_Handler *d = data_connection_.get();
+  if (d == nullptr) return;
+  d->delete_on_close(1);
+  if (d->thr_mgr()) d->thr_mgr()->cancel_task(d);
+  d->hangup();
+  data_connection_.reset();
+}

@@ -1,0 +1,3 @@
+#include "qorrfc_bcompat_handler.h"
+
+// The acceptor instantiates the handler's templates; nothing else yet.

@@ -1,0 +1,155 @@
+// The object behind every accepted connection, whatever its protocol.
+// The reactor thread reads the socket in chunks of at most 256 bytes and
+// queues them; the connection's own worker thread joins them into requests
+// (Qorrfc_Framer) and hands each to the protocol class's handle_mb. The
+// worker also serves control blocks that other connections post (start of
+// a batch step, hang-up). Every write to the client goes through here.
+//
+// Lifetime: a handler is counted. The connection itself holds one
+// reference, dropped when its worker has ended; a registry look-up
+// (Qorrfc_Handler_Ref) and a request connection that owns this one as its
+// data connection hold others. The last reference deletes the handler.
+#pragma once
+
+#include <ace/Semaphore.h>
+#include <ace/SOCK_Stream.h>
+#include <ace/Svc_Handler.h>
+#include <ace/Synch_Traits.h>
+#include <xercesc/util/XercesDefs.hpp>
+
+#include <atomic>
+
+#include "qorrfc_framer.h"
+#include "qorrfc_handler_ref.h"
+#include "saprfc.h"
+
+class Qorrfc_Base_Request;
+class Qorrfc_MQ;
+class Qorrfc_Handler_Registry;
+
+class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH> {
+ public:
+  typedef ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH> super;
+  enum { MB_START = 0x88, MB_HANGUP = 0x89 };
+  enum { HANDLE_RECORD_WIDTH = 129, READ_CHUNK = 256, WORKER_STACK = 0x5b000 };
+
+  Qorrfc_Base_Handler();
+  ~Qorrfc_Base_Handler() override;
+
+  // Called by the acceptor for a new connection: names it, registers it,
+  // starts the worker and greets the client.
+  int open(void *acceptor) override;
+  // Called by the reactor thread when the socket is readable.
+  int handle_input(ACE_HANDLE fd) override;
+  // Called by the reactor thread with READ_MASK at the end of input, and
+  // with ALL_EVENTS_MASK on the worker thread as it ends (final close).
+  int handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) override;
+  // The worker thread: framing and the control blocks.
+  int svc() override;
+
+  // Called by the owning request connection when it links this one.
+  virtual void set_request_handler(Qorrfc_Base_Handler *request_connection);
+  // Called by open once the worker runs: the greeting with the handle.
+  virtual int send_handle();
+  // Called by the worker with one complete request (the chain stays the
+  // caller's); 0 goes on, any other value ends the worker.
+  virtual int handle_mb(ACE_Message_Block *request);
+  // Called by the worker for an empty MB_START block.
+  virtual int handle_batch();
+  // Called by the worker for an MB_START block with payload: serves the
+  // calls of a background job at the gateway for the request connection.
+  virtual int handle_callrfc_batch();
+  // Called by any thread: ends the worker after what is queued.
+  virtual int hangup();
+  // Any thread holding the connection: the writes to its socket.
+  virtual int send(const XMLCh *text, size_t length);
+  virtual int send(const char *bytes, size_t length);
+  // "%s%s%s" of a, b, c (with prefix: "%s,%s%s%s"); "" when one is missing.
+  // The caller frees the text with delete[].
+  virtual char *join_texts(const char *a, const char *b, const char *c,
+                           const char *prefix = nullptr);
+  // The keyed data queues (Qorrfc_MQ_Registry); no state of this handler.
+  virtual int put_destq(const char *key, const char *text, Qorrfc_MQ **queue = nullptr);
+  virtual const char *get_destq_key(const char *key);
+  virtual Qorrfc_MQ *find_destq(const char *key, ACE_Thread_Mutex **lock);
+  // Rows of table as records of row width + 1 flag byte, or without a
+  // table the end (n < 0, marker 0xFF) or error (n >= 0, marker 'X')
+  // record of |n| zero bytes.
+  virtual int send_table(ITAB_H table, int n);
+  virtual int send_format(const char *format, ...);
+  // Called by the worker before it closes a connection whose request
+  // passed the size limit: the protocol's refusal line.
+  virtual const char *request_too_large_text() const;
+
+  int send_error(const char *message, int width);
+  int send_rfc_error();
+
+  // Counted references; see the lifetime note above.
+  void add_ref() { ++refs_; }
+  void remove_ref();
+
+  // Links d as this request connection's data connection: d stays alive
+  // and keeps its worker when its client closes, until released.
+  void link_data_connection(Qorrfc_Handler_Ref d);
+  // Gives the data connection back: its worker is asked to end.
+  void release_data_connection();
+
+  const char *handle() const { return handle_; }
+  int delete_on_close() const { return delete_on_close_; }
+  void delete_on_close(int flag) { delete_on_close_ = flag; }
+  Qorrfc_Base_Handler *data_connection() const { return data_connection_.get(); }
+  Qorrfc_Base_Handler *request_handler() const { return request_handler_; }
+  Qorrfc_Base_Handler *logon_link() const { return logon_link_; }
+  void logon_link(Qorrfc_Base_Handler *h) { logon_link_ = h; }
+  ACE_Semaphore &sema() { return sema_; }
+  RFC_HANDLE rfc_handle() const { return rfc_handle_; }
+  void rfc_handle(RFC_HANDLE h) { rfc_handle_ = h; }
+  int batch_active() const { return batch_active_; }
+  void batch_active(int flag) { batch_active_ = flag; }
+  Qorrfc_Base_Request *current_request() const { return current_request_; }
+  // Replaces (and deletes) the current request.
+  void current_request(Qorrfc_Base_Request *request);
+  int batch_status() const { return batch_status_; }
+  void batch_status(int status) { batch_status_ = status; }
+  const char *batch_errtext() const { return batch_errtext_ ? batch_errtext_ : ""; }
+  const char **batch_errtext_out() { return &batch_errtext_; }
+  RFC_ERROR_INFO_EX &error_info() { return error_info_; }
+  int row_width() const { return row_width_; }
+
+ protected:
+  // Posts a block of type to the own queue; -1 when the worker has ended.
+  int post(ACE_Message_Block *block);
+  // Resumes reading after the worker made room in a full queue.
+  void resume_if_suspended();
+
+ private:
+  friend class Qorrfc_Handler_Registry;
+  int name_connection();
+  // One block of client bytes through the framing; the worker's status.
+  int take_data(ACE_Message_Block *block);
+  // Asks the worker to end, unless another connection owns this one.
+  void cancel_unless_owned();
+  int final_close();
+
+  std::atomic<int> delete_on_close_{1};
+  char handle_[HANDLE_RECORD_WIDTH + 1];
+  Qorrfc_Handler_Ref data_connection_;
+  Qorrfc_Base_Handler *request_handler_ = nullptr;
+  ACE_Semaphore sema_;
+  RFC_HANDLE rfc_handle_ = RFC_HANDLE_NULL;
+  ACE_thread_t worker_id_{};
+  int activation_result_ = 0;
+  int registered_ = 0;
+  int batch_active_ = 0;
+  Qorrfc_Base_Request *current_request_ = nullptr;
+  int batch_status_ = 0;
+  const char *batch_errtext_ = nullptr;
+  RFC_ERROR_INFO_EX error_info_;
+  int row_width_ = 0;
+  Qorrfc_Base_Handler *logon_link_ = nullptr;
+
+  std::atomic<long> refs_{1};
+  int registry_keys_ = 0;  // keys bound to this handler; registry lock
+  std::atomic<int> suspended_{0};
+  Qorrfc_Framer framer_;
+};

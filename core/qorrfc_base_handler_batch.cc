@@ -1,0 +1,60 @@
+// A data connection's part in a batch transfer: the gateway loop that
+// serves a background job's calls, and the keyed data queues.
+#include <ace/Log_Msg.h>
+#include <ace/Thread_Manager.h>
+
+#include "qorrfc_base_handler.h"
+#include "qorrfc_base_request.h"
+#include "qorrfc_mq.h"
+
+int Qorrfc_Base_Handler::handle_callrfc_batch() {
+  batch_active_ = 1;
+  // The request connection waits on our semaphore, so it is alive now;
+  // the reference keeps it (and its request) so until we are done.
+  Qorrfc_Handler_Ref owner(request_handler_);
+  Qorrfc_Base_Request *request = owner ? owner->current_request() : nullptr;
+  const char *prog_id = "", *host = "", *service = "";
+  char host_flag = ' ';
+  RFC_HANDLE handle = RFC_HANDLE_NULL;
+  if (request && request->gwinfo(prog_id, host, service, host_flag) == 0)
+    handle = request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_,
+                                         RFC_HANDLE_NULL);
+  else
+    batch_errtext_ = "No gateway information for the batch job";
+  if (handle == RFC_HANDLE_NULL)
+    batch_status_ = RfcLastErrorEx(&error_info_) + 1;
+  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - releasing dh sema\n"));
+  sema_.release();
+  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - released dh sema\n"));
+  if (handle != RFC_HANDLE_NULL) {
+    for (;;) {
+      RFC_RC rc = RfcWaitForRequest(handle, 1);
+      if (rc != RFC_OK) {
+        if (thr_mgr()->testcancel(ACE_Thread::self())) break;
+        if (rc == RFC_RETRY) continue;
+        break;
+      }
+      request->dispatch_callback(handle);
+      if (request->eod_flag() == 'X') break;
+    }
+    request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_, handle);
+  }
+  if (owner) {
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - releasing rh sema\n"));
+    owner->sema().release();
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - released rh sema\n"));
+  }
+  return 0;
+}
+
+int Qorrfc_Base_Handler::put_destq(const char *key, const char *text, Qorrfc_MQ **queue) {
+  return Qorrfc_MQ_Registry::instance()->put(key, text, queue);
+}
+
+const char *Qorrfc_Base_Handler::get_destq_key(const char *key) {
+  return Qorrfc_MQ_Registry::instance()->get(key);
+}
+
+Qorrfc_MQ *Qorrfc_Base_Handler::find_destq(const char *key, ACE_Thread_Mutex **lock) {
+  return Qorrfc_MQ_Registry::instance()->find(key, lock);
+}

@@ -1,0 +1,69 @@
+#include "qorrfc_mq.h"
+
+#include <ace/Guard_T.h>
+#include <ace/Singleton.h>
+
+Qorrfc_MQ::Qorrfc_MQ() : ACE_Message_Queue<ACE_MT_SYNCH>(16384, 16384), reg_count_(0) {}
+
+Qorrfc_MQ_Registry *Qorrfc_MQ_Registry::instance() {
+  return ACE_Singleton<Qorrfc_MQ_Registry, ACE_Thread_Mutex>::instance();
+}
+
+Qorrfc_MQ_Registry::Qorrfc_MQ_Registry() : map_(1024) {}
+
+Qorrfc_MQ_Registry::~Qorrfc_MQ_Registry() {
+  for (Map::iterator it = map_.begin(); it != map_.end(); ++it) delete (*it).int_id_;
+}
+
+Qorrfc_MQ *Qorrfc_MQ_Registry::lookup(const char *key) {
+  Qorrfc_MQ *queue = nullptr;
+  return map_.find(ACE_CString(key), queue) == 0 ? queue : nullptr;
+}
+
+int Qorrfc_MQ_Registry::put(const char *key, const char *text, Qorrfc_MQ **queue_out) {
+  Qorrfc_MQ *queue;
+  int result;
+  {
+    ACE_GUARD_RETURN(ACE_Recursive_Thread_Mutex, guard, lock_, -1);
+    queue = lookup(key);
+    result = 1;
+    if (queue == nullptr) {
+      queue = new Qorrfc_MQ;
+      if (map_.bind(ACE_CString(key), queue) == -1) {
+        delete queue;
+        return -1;
+      }
+      result = 0;
+    }
+  }
+  if (queue_out) *queue_out = queue;
+  if (text == nullptr) return result;
+  // Appended outside the registry lock: a full queue blocks only this
+  // caller, not the taker that needs the lock to find the queue.
+  ACE_Message_Block *block = new ACE_Message_Block(text, ACE_OS::strlen(text));
+  block->wr_ptr(block->size());
+  result = queue->enqueue_tail(block);
+  if (result == -1) block->release();
+  return result;
+}
+
+const char *Qorrfc_MQ_Registry::get(const char *key) {
+  Qorrfc_MQ *queue;
+  {
+    ACE_GUARD_RETURN(ACE_Recursive_Thread_Mutex, guard, lock_, "");
+    queue = lookup(key);
+  }
+  if (queue == nullptr) return "";
+  ACE_Message_Block *block = nullptr;
+  if (queue->dequeue_head(block) == -1) return "";
+  const char *text = block->rd_ptr();
+  block->release();
+  return text;
+}
+
+Qorrfc_MQ *Qorrfc_MQ_Registry::find(const char *key, ACE_Thread_Mutex **lock) {
+  ACE_GUARD_RETURN(ACE_Recursive_Thread_Mutex, guard, lock_, nullptr);
+  Qorrfc_MQ *queue = lookup(key);
+  if (queue && lock) *lock = &queue->lock_;
+  return queue;
+}

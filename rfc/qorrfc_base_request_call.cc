@@ -1,0 +1,154 @@
+// The call of the dialog function module, the loop that serves R/3's
+// callbacks while it runs, the delivery of data chunks, and the reports
+// of a call's outcome.
+#include <ace/Log_Msg.h>
+#include <ace/Message_Block.h>
+#include <ace/OS_NS_stdio.h>
+#include <ace/OS_NS_string.h>
+#include <ace/OS_NS_sys_socket.h>
+
+#include "qorrfc_base_handler.h"
+#include "qorrfc_base_request.h"
+#include "qorrfc_data_cbf.h"
+#include "qorrfc_function.h"
+#include "qorrfc_ssi_cbf.h"
+#include "qorrfc_text.h"
+#include "unix_qorrfc_service_options.h"
+
+namespace {
+const char *const ROWLIMIT_TEXT_1 =
+    " Processing using SAP dialog work processes was stopped because the size of the extracts "
+    "exceeds the limit. Large data extracts should only be run using batch. Use the RFC server";
+const char *const ROWLIMIT_TEXT_2 =
+    " in batch mode, increase the buffer size, limit the number of observations with QOR option "
+    "obs or refine your query to solve the problem.";
+}  // namespace
+
+std::string Qorrfc_Base_Request::ssi_gateway_key() const {
+  const Qorrfc_Ssi_Cbf *ssi = logon_ssi();
+  if (ssi == nullptr) return std::string();
+  return std::string(ssi->batgwh()) + ssi->batgws() + ssi->batprid();
+}
+
+int Qorrfc_Base_Request::call_req_function() {
+  main_function_.reset(new Qorrfc_Function(get_abapfm()));
+  pdest_.reset(new Qorrfc_Parameter("PDEST", const_cast<char *>("BACK"), 4));
+  bool batch = flags_[0] == 'Y' && flags_[2] == 'Y';
+  if (batch) {
+    const Qorrfc_Ssi_Cbf *ssi = logon_ssi();
+    std::string batmess = ssi ? ssi->batmess() : "";
+    while (!batmess.empty() && batmess.back() == ' ') batmess.pop_back();
+    if (!batmess.empty()) {
+      send_error(batmess.c_str());
+      return RESULT_ENDED;
+    }
+    if (*configured_variant() == '\0') {
+      send_error("Batch requested but RFC server has no variant");
+      return RESULT_ENDED;
+    }
+    Qorrfc_Base_Handler *data = data_connection_;
+    data->putq(new ACE_Message_Block(0, Qorrfc_Base_Handler::MB_START));
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquiring dh sema\n"));
+    data->sema().acquire();
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired dh sema\n"));
+    if (data->batch_status() != 0) {
+      send_error(data->batch_errtext());
+      if (data->batch_status() == 1) report_rfc_error(request_connection_, &data->error_info());
+      return RESULT_ENDED;
+    }
+    std::string key = ssi_gateway_key();
+    data->put_destq(key.c_str(), data->handle());
+    preport_.reset(new Qorrfc_Parameter("PREPORT", const_cast<char *>(get_abapprog()),
+                                        static_cast<unsigned>(ACE_OS::strlen(get_abapprog()))));
+    const char *variant = configured_variant();
+    pvariant_.reset(new Qorrfc_Parameter("PVARIANT", const_cast<char *>(variant),
+                                         static_cast<unsigned>(ACE_OS::strlen(variant))));
+    pbufmax_value_[0] = ssi ? ssi->batgwfl() : ' ';
+    pbufmax_.reset(new Qorrfc_Parameter("PBUFMAX", pbufmax_value_, 1));
+    main_function_->add_exporting(preport_.get());
+    main_function_->add_exporting(pvariant_.get());
+    main_function_->add_exporting(pbufmax_.get());
+  }
+  main_function_->add_exporting(pdest_.get());
+  main_function_->build_all();
+  if (batch) {
+    int rc = main_function_->call_receive(rfc_handle_);
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquiring rh sema\n"));
+    request_connection_->sema().acquire();
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired rh sema\n"));
+    return rc;
+  }
+  main_function_->call(rfc_handle_);
+  return receive_loop(rfc_handle_);
+}
+
+int Qorrfc_Base_Request::receive_loop(RFC_HANDLE handle) {
+  int rc = main_function_->receive(handle);
+  while (rc == RFC_CALL) {
+    int d = dispatch_callback(handle);
+    rc = d != 0 ? d : main_function_->receive(handle);
+  }
+  if (rc != RFC_OK) report_rfc_result(main_function_.get(), rc);
+  return rc;
+}
+
+void Qorrfc_Base_Request::report_rfc_result(Qorrfc_Function *function, int code) {
+  if (code == -1) code = function->last_code();
+  if (code == RFC_FAILURE || code == RFC_SYS_EXCEPTION) {
+    if (RfcLastErrorEx(&error_info_) == 0) report_rfc_error();
+  }
+  if (code == RFC_EXCEPTION || code == RFC_SYS_EXCEPTION) report_rfc_exception(function->exception());
+}
+
+void Qorrfc_Base_Request::report_rfc_exception(const char *name, Qorrfc_Base_Handler *handler) {
+  char text[256];
+  ACE_OS::snprintf(text, sizeof text, "RFC Exception: %s", name ? name : "");
+  send_error(text, 0, handler);
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) %s\n", text));
+  if (name && ACE_OS::strcmp(name, "DIALOG_ROWLIMIT_EXCEEDED") == 0) {
+    send_error(ROWLIMIT_TEXT_1, 0, handler);
+    send_error(ROWLIMIT_TEXT_2, 0, handler);
+  }
+}
+
+int Qorrfc_Base_Request::handle_data_chunk(RFC_HANDLE handle) {
+  if (!data_) data_.reset(new Qorrfc_Data_Cbf("DATA"));
+  int rc = data_->receive(handle);
+  if (rc != RFC_OK) {
+    send_error("RfcGetData failed");
+    return rc;
+  }
+  Qorrfc_Base_Handler *owner = data_connection_ ? data_connection_->request_handler() : nullptr;
+  Qorrfc_Base_Request *target = owner ? owner->current_request() : nullptr;
+  if (target == nullptr) target = this;
+  return target->deliver_data_chunk(handle, data_.get());
+}
+
+int Qorrfc_Base_Request::deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cbf *chunk) {
+  if (eod_flag_ == 'N') {
+    eod_flag_ = ' ';
+    send_raw("OK\n", 3);
+  }
+  eod_flag_ = chunk->end_of_data();
+  const char *emsg = chunk->emsg();
+  if (emsg[0] != '\0' && emsg[0] != ' ') {
+    std::string message(emsg);
+    while (!message.empty() && message.back() == ' ') message.pop_back();
+    send_error(message.c_str());
+    chunk->send(handle);
+    ACE_OS::shutdown(request_connection_->get_handle(), ACE_SHUTDOWN_WRITE);
+    return RESULT_ENDED;
+  }
+  Qorrfc_Base_Handler *data = data_connection_;
+  ITAB_H rows = chunk->dtab() ? chunk->dtab()->handle() : ITAB_NULL;
+  if (rows != ITAB_NULL && data->send_table(rows, 0) < 0) {
+    eod_flag_ = 'X';
+    killed_ = 1;
+    return chunk->raise_tables(handle, "KILLED_BY_QOR");
+  }
+  if (eod_flag_ == 'X') data->send_table(nullptr, -data->row_width());
+  int rc = chunk->send(handle);
+  if (rc != RFC_OK) send_error("RfcSendData failed");
+  if (eod_flag_ == 'X') ACE_OS::shutdown(data->get_handle(), ACE_SHUTDOWN_WRITE);
+  return rc;
+}

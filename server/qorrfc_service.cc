@@ -1,0 +1,167 @@
+#include "qorrfc_service.h"
+
+#include <ace/ACE.h>
+#include <ace/ARGV.h>
+#include <ace/Log_Msg.h>
+#include <ace/Logging_Strategy.h>
+#include <ace/OS_NS_signal.h>
+#include <ace/OS_NS_stdio.h>
+#include <ace/OS_NS_stdlib.h>
+#include <ace/OS_NS_unistd.h>
+#include <ace/Reactor.h>
+#include <ace/Thread_Manager.h>
+
+#include <xercesc/util/PlatformUtils.hpp>
+#include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XMLString.hpp>
+
+#include "qorrfc_serial.h"
+#include "qorrfc_sigcatcher.h"
+#include "saprfc.h"
+#include "unix_qorrfc_service_options.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+namespace {
+ACE_Logging_Strategy *logging_strategy = nullptr;
+bool xml_initialised = false;
+
+void init_xml() {
+  try {
+    XMLPlatformUtils::Initialize();
+    xml_initialised = true;
+  } catch (const XMLException &e) {
+    char *message = XMLString::transcode(e.getMessage());
+    ACE_ERROR((LM_ERROR,
+               "%D(%P|%t) Error during Xerces-c Initialization.\n  Exception message: %s\n",
+               message));
+    XMLString::release(&message);
+  }
+}
+
+void close_lock(ACE_Process_Mutex *&lock, bool &locked) {
+  if (lock && locked) lock->release();
+  delete lock;
+  lock = nullptr;
+  locked = false;
+}
+
+void use_syslog(const char *name) {
+  char words[1024];
+  ACE_OS::snprintf(words, sizeof words, "-f SYSLOG -k %s -n %s", name, name);
+  ACE_ARGV argv(words);
+  logging_strategy = new ACE_Logging_Strategy;
+  if (logging_strategy->init(argv.argc(), argv.argv()) == -1)
+    ACE_ERROR((LM_ERROR, "Error initialising Logging Strategy"));
+}
+}  // namespace
+
+qorrfc_service::~qorrfc_service() {
+  delete acceptor_;
+  delete compat_acceptor_;
+  delete bcompat_acceptor_;
+  delete addr_;
+  delete compat_addr_;
+  delete bcompat_addr_;
+  close_lock(lock_, locked_);
+  close_lock(compat_lock_, compat_locked_);
+  close_lock(bcompat_lock_, bcompat_locked_);
+}
+
+template <class ACCEPTOR>
+int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Addr *&addr,
+                                  ACCEPTOR *&acceptor, ACE_Process_Mutex *&lock, bool &locked) {
+  char lock_name[32];
+  ACE_OS::snprintf(lock_name, sizeof lock_name, "qorrfc_%d", port);
+  lock = new ACE_Process_Mutex(lock_name, nullptr, 0644);
+  if (lock->tryacquire() == -1) {
+    ACE_ERROR((LM_ERROR, in_use_text, port));
+    return -1;
+  }
+  locked = true;
+  addr = new ACE_INET_Addr(static_cast<u_short>(port));
+  acceptor = new ACCEPTOR;
+  // Serving goes on without a port that cannot be bound; the operator
+  // must hear of it all the same.
+  if (acceptor->open(*addr, ACE_Reactor::instance(), 0, 1, 1) == -1)
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: %m\n", port));
+  return 0;
+}
+
+int qorrfc_service::run() {
+  Platform_Options *options = qorrfc_options();
+  Qorrfc_Serial::instance()->reset(static_cast<unsigned short>(ACE_OS::getpid() & 0xffff));
+  init_xml();
+  RfcInit();
+  if (options->debug_level() > 5) {
+    char versions[256];
+    RfcGetAllLibVersions(versions, sizeof versions);
+    ACE_DEBUG((LM_NOTICE,
+               "%D(%P|%t)\n--Start of SAP library info%s--End   of SAP library info\n",
+               versions));
+  }
+  int failed = 0;
+  if (options->compat_port() != 0)
+    failed |= open_listener(options->compat_port(),
+                            "(%P|%t) Dialog compatibility port %d already in use\n",
+                            compat_addr_, compat_acceptor_, compat_lock_, compat_locked_);
+  if (options->bcompat_port() != 0)
+    failed |= open_listener(options->bcompat_port(),
+                            "(%P|%t) Batch compatibility port %d already in use\n",
+                            bcompat_addr_, bcompat_acceptor_, bcompat_lock_, bcompat_locked_);
+  failed |= open_listener(options->port(), "(%P|%t) Port %d already in use\n", addr_, acceptor_,
+                          lock_, locked_);
+  if (failed)
+    ACE_OS::kill(-ACE_OS::getpgid(0), SIGTERM);
+  else
+    ACE_Reactor::instance()->run_reactor_event_loop();
+  // Xerces-C stays up until every worker has ended: see terminate_xml.
+  return failed ? -1 : 0;
+}
+
+int qorrfc_service::startup() {
+  Platform_Options *options = qorrfc_options();
+  if (options->kill_request()) {
+    int pgid = options->read_pid_file();
+    return pgid >= 1 ? ACE_OS::kill(-pgid, SIGTERM) : -1;
+  }
+  bool sleep_mode = ACE_OS::getenv("QORRFC_SLEEP") != nullptr;
+  if (options->debug_level() == 0) {
+    if (ACE::daemonize("/", 0, options->name()) == -1) {
+      ACE_ERROR((LM_ERROR, "unable to daemonize\n"));
+      return 1;
+    }
+    if (sleep_mode) ACE_OS::sleep(600);
+    use_syslog(options->name());
+  }
+  options->create_pid_file();
+  options->write_pid_file();
+  options->pid_file_written(1);
+  if (!sleep_mode) QORRFC_SIGCATCHER::instance()->start();
+  ACE_DEBUG((LM_INFO, "%D(%P|%t) qorrfc_service 4.1 2005-08-12 starting\n"));
+  int result;
+  {
+    qorrfc_service service;
+    result = service.run();
+    ACE_DEBUG((LM_INFO, "%D(%P|%t) qorrfc_service 4.1 2005-08-12 stopping\n"));
+  }
+  // A connection accepted while the signal thread was cancelling got a
+  // worker that missed the cancel; with the listeners closed no more can
+  // come, so this second cancel reaches every worker there is.
+  ACE_Thread_Manager::instance()->cancel_all();
+  return result;
+}
+
+void qorrfc_service::terminate_xml() {
+  if (!xml_initialised) return;
+  qorrfc_options()->release_utf8_transcoder();
+  XMLPlatformUtils::Terminate();
+  xml_initialised = false;
+}
+
+void qorrfc_service::delete_logging_strategy() {
+  // Its destructor alone keeps the texts that init copied.
+  if (logging_strategy) logging_strategy->fini();
+  delete logging_strategy;
+  logging_strategy = nullptr;
+}

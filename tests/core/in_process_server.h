@@ -1,0 +1,77 @@
+// A listener and reactor thread inside the test process, serving a
+// handler class of the test's choice, so that what a handler does with
+// each request can be observed directly.
+#pragma once
+
+#include <ace/Acceptor.h>
+#include <ace/INET_Addr.h>
+#include <ace/Log_Msg.h>
+#include <ace/Reactor.h>
+#include <ace/SOCK_Acceptor.h>
+#include <ace/Select_Reactor.h>
+#include <ace/Task.h>
+#include <ace/Thread_Manager.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "loopback.h"
+#include "qorrfc_handler_registry.h"
+
+namespace qtest {
+
+template <class HANDLER>
+class InProcessServer : public ACE_Task_Base {
+ public:
+  InProcessServer() : reactor_(new ACE_Select_Reactor, true), port_(free_port()) {
+    ACE_LOG_MSG->priority_mask(LM_ERROR | LM_CRITICAL | LM_ALERT | LM_EMERGENCY,
+                               ACE_Log_Msg::PROCESS);
+    ACE_INET_Addr addr(static_cast<u_short>(port_), "127.0.0.1");
+    EXPECT_EQ(acceptor_.open(addr, &reactor_, 0, 1, 1), 0);
+    activate(THR_NEW_LWP | THR_JOINABLE);
+  }
+  // Stops listening, waits until every connection's worker has ended,
+  // then ends the reactor thread.
+  ~InProcessServer() override {
+    acceptor_.close();
+    EXPECT_TRUE(wait_for_workers(std::chrono::seconds(10)));
+    reactor_.end_reactor_event_loop();
+    wait();
+  }
+
+  int port() const { return port_; }
+
+  // True when only the reactor thread is left.
+  bool wait_for_workers(std::chrono::milliseconds timeout) {
+    auto end = std::chrono::steady_clock::now() + timeout;
+    while (ACE_Thread_Manager::instance()->count_threads() > 1) {
+      if (std::chrono::steady_clock::now() > end) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
+  int svc() override {
+    reactor_.owner(ACE_Thread::self());
+    reactor_.run_reactor_event_loop();
+    return 0;
+  }
+
+ private:
+  ACE_Reactor reactor_;
+  int port_;
+  ACE_Acceptor<HANDLER, ACE_SOCK_Acceptor> acceptor_;
+};
+
+// Waits until the handle is no longer registered.
+inline bool wait_unregistered(const std::string &handle, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  while (Qorrfc_Handler_Registry::instance()->find(handle.c_str())) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+}  // namespace qtest

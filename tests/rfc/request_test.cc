@@ -1,0 +1,89 @@
+// What a request writes to its client: the RFC error block, text lines
+// from R/3's tables, and the refusal of a password text before any logon.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "capture_handler.h"
+#include "password_text.h"
+#include "qorrfc_base_request.h"
+#include "qorrfcdc.h"
+
+namespace {
+
+RFC_ERROR_INFO_EX error(int group, const char *key, const char *message) {
+  RFC_ERROR_INFO_EX e;
+  std::memset(&e, 0, sizeof e);
+  e.group = static_cast<RFC_ERROR_GROUP>(group);
+  std::strcpy(e.key, key);
+  std::strcpy(e.message, message);
+  return e;
+}
+
+TEST(ReportRfcError, OneMessageLinePerNonEmptyLine) {
+  Captured c;
+  Qorrfc_Base_Request request(c.handler);
+  RFC_ERROR_INFO_EX e = error(102, "RFC_ERROR_COMMUNICATION",
+                              "Connect to SAP gateway failed\n\nLOCATION    CPIC (TCP/IP) on local host\n");
+  request.report_rfc_error(nullptr, &e);
+  EXPECT_EQ(c.handler->take(),
+            "E,RFC Error:\n"
+            "E,Error Group: 102\n"
+            "E,Key        : RFC_ERROR_COMMUNICATION\n"
+            "E,Message    : Connect to SAP gateway failed\n"
+            "E,Message    : LOCATION    CPIC (TCP/IP) on local host\n");
+  // Without a record the request's own is reported.
+  request.error_info() = error(103, "RFC_ERROR_LOGON_FAILURE", "Name or password is incorrect (repeat logon)");
+  request.report_rfc_error();
+  EXPECT_EQ(c.handler->take(),
+            "E,RFC Error:\nE,Error Group: 103\nE,Key        : RFC_ERROR_LOGON_FAILURE\n"
+            "E,Message    : Name or password is incorrect (repeat logon)\n");
+}
+
+TEST(ReportRfcException, RowLimitAddsTwoLines) {
+  Captured c;
+  Qorrfc_Base_Request request(c.handler);
+  request.report_rfc_exception("NOT_FOUND");
+  EXPECT_EQ(c.handler->take(), "E,RFC Exception: NOT_FOUND\n");
+  request.report_rfc_exception("DIALOG_ROWLIMIT_EXCEEDED");
+  std::string out = c.handler->take();
+  EXPECT_EQ(out.find("E,RFC Exception: DIALOG_ROWLIMIT_EXCEEDED\nE, Processing using SAP dialog"), 0u);
+  EXPECT_NE(out.find("Use the RFC server\nE, in batch mode,"), std::string::npos);
+  EXPECT_EQ(out.substr(out.size() - 19), "solve the problem.\n");
+}
+
+TEST(SendLine, TrailingBlanksGoAndEveryCharacterStays) {
+  Captured c;
+  Qorrfc_Base_Request request(c.handler);
+  request.send_line("abc   ", 6);
+  request.send_line("      ", 6);
+  request.send_line("abcdef", 6);
+  std::string wide(300, 'x');
+  request.send_line(wide.c_str(), wide.size());
+  EXPECT_EQ(c.handler->take(), "abc\n \nabcdef\n" + std::string(256, 'x') + "\n");
+}
+
+TEST(DecodePassword, RefusesWhatIsNotAPasswordText) {
+  char out[QORRFC_PASSWORD_MAX + 1];
+  for (const char *bad : {"", "0", "0g", "abc", "0a1", "zz00"}) {
+    EXPECT_EQ(Qorrfc_Base_Request::decode_password(out, bad), -1) << bad;
+    EXPECT_STREQ(out, "");
+  }
+  EXPECT_EQ(Qorrfc_Base_Request::decode_password(out, "7F"), 0);
+  EXPECT_STREQ(out, "");
+  std::string too_long = "00" + std::string(2 * 100, 'a');
+  EXPECT_EQ(Qorrfc_Base_Request::decode_password(out, too_long.c_str()), -1);
+}
+
+TEST(DecodePassword, InvertsTheTable) {
+  char out[QORRFC_PASSWORD_MAX + 1];
+  std::string all;
+  for (int c = 1; c < 100; ++c) all += static_cast<char>(c * 2 + 50);
+  for (const std::string &password : {std::string("x"), std::string("Secret\"1 \xff"), all}) {
+    EXPECT_EQ(Qorrfc_Base_Request::decode_password(out, qtest::password_text(password).c_str()), 0);
+    EXPECT_EQ(std::string(out), password);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,13 @@
+#include "qorrfc_v9_requests.h"
+
+#include <cstring>
+
+#include "qorrfc_v9connect_request.h"
+
+XERCES_CPP_NAMESPACE_USE
+
+Qorrfc_Base_Request *qorrfc_make_v9_request(const char *root, Qorrfc_Base_Handler *handler,
+                                            XercesDOMParser *parser) {
+  if (std::strcmp(root, "connect") == 0) return new Qorrfc_V9connect_Request(handler, parser);
+  return nullptr;
+}
