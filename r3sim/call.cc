@@ -19,6 +19,17 @@ RFC_RC Call::raise(const std::string &exception, TableList *tables) {
   return RfcRaise(handle_, const_cast<char *>(exception.c_str()));
 }
 
+RFC_RC Call::call_back(const char *function, ParamList &exporting, ParamList &importing,
+                       TableList *tables, std::string *exception) {
+  RFC_TABLE *t = tables ? tables->get() : nullptr;
+  RFC_RC rc = RfcCall(handle_, const_cast<char *>(function), exporting.get(), t);
+  if (rc != RFC_OK) return rc;
+  char *raised = nullptr;
+  rc = RfcReceive(handle_, importing.get(), t, &raised);
+  if (exception) *exception = raised ? raised : "";
+  return rc;
+}
+
 RFC_RC Call::system_failure(const std::string &key, const std::string &message) {
   answered_ = true;
   RFC_ERROR_INFO_EX e{};

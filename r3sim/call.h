@@ -4,6 +4,7 @@
 // call the module left alone with an empty reply.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "call_lists.h"
@@ -19,6 +20,7 @@ struct Session {
   Simulator &sim;
   RFCP_LOGON logon;
   SqliteDb db;
+  int64_t number = 0;  // SEQNO of the logon's row in the call log
 };
 
 class Call {
@@ -37,6 +39,11 @@ class Call {
   RFC_RC get(ParamList &importing, TableList *tables = nullptr);
   RFC_RC send(ParamList &exporting, TableList *tables = nullptr);
   RFC_RC raise(const std::string &exception, TableList *tables = nullptr);
+  // Calls the caller back while this call is pending (a remote function
+  // call to the destination BACK) and waits for its answer. The exception
+  // name is filled when the caller raised one.
+  RFC_RC call_back(const char *function, ParamList &exporting, ParamList &importing,
+                   TableList *tables = nullptr, std::string *exception = nullptr);
   // Ends the call with an ABAP runtime error; the session breaks.
   RFC_RC system_failure(const std::string &key, const std::string &message);
   // Drops the connection as a crashed work process would.

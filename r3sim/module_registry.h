@@ -30,5 +30,7 @@ class ModuleRegistry {
 // group of modules gets a registration function like these.
 void add_standard_modules(ModuleRegistry &registry);
 void add_job_modules(ModuleRegistry &registry);
+// The QOR transport's modules under the namespace ns (e.g. "/QOR/").
+void add_qor_modules(ModuleRegistry &registry, const std::string &ns);
 
 }  // namespace r3sim

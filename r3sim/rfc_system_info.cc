@@ -1,5 +1,7 @@
 // RFC_SYSTEM_INFO: the system's identity in the RFCSI layout, laid out from
 // the dictionary's RFCSI structure by the row builder.
+#include "system_info.h"
+
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -25,9 +27,9 @@ std::string right(const std::string &s, size_t width) {
   return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
 }
 
-void rfc_system_info(Call &call) {
-  ParamList none;
-  call.get(none);
+}  // namespace
+
+std::string rfcsi_export(Call &call) {
   SqliteDb &db = call.db();
   auto rfcsi = Dictionary::find(db, "RFCSI");
   if (!rfcsi) throw std::runtime_error("Structure RFCSI is missing from the dictionary");
@@ -59,6 +61,15 @@ void rfc_system_info(Call &call) {
   for (const auto &f : layout.fields()) values.push_back(Value::text(v[f.name]));
   std::string out(layout.width(), ' ');
   RowBuilder::build_row(layout, values, out.data());
+  return out;
+}
+
+namespace {
+
+void rfc_system_info(Call &call) {
+  ParamList none;
+  call.get(none);
+  std::string out = rfcsi_export(call);
   int32_t current = 1, maximal = 10, delay = 0;
   ParamList exporting;
   exporting.add("RFCSI_EXPORT", out.data(), static_cast<unsigned>(out.size()))

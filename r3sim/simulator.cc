@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "call_log.h"
 #include "demo_data.h"
 #include "fault_table.h"
 #include "logon_check.h"
@@ -22,6 +23,24 @@ std::string local_host_name() {
   gethostname(name, sizeof name - 1);
   std::string s = name;
   return s.substr(0, s.find('.'));
+}
+
+// The logon check and the session it admits run on the same thread, one
+// after the other: this carries the logon's call-log row over to the session.
+thread_local int64_t t_logon_row = 0;
+
+NamedValues logon_values(const RFCP_LOGON &logon) {
+  // The password is left out: the logon's outcome tells whether it matched.
+  return {{"CLIENT", logon.client},
+          {"USER", logon.user},
+          {"LANGUAGE", logon.language},
+          {"PROGNAME", logon.progname},
+          {"CLIENT_HOST", logon.client_host}};
+}
+
+std::string refusal(const RFC_ERROR_INFO_EX &e) {
+  std::string text = std::to_string(e.group) + " " + e.key + " " + e.message;
+  return text.substr(0, text.find('\n'));
 }
 
 void copy(char *dst, size_t n, const std::string &s) {
@@ -47,8 +66,10 @@ Simulator::Simulator(SimulatorOptions options) : options_(std::move(options)) {
   }
   if (!options_.sysid.empty()) SystemConfig::set(db, "SYSID", options_.sysid);
   ensure_batch_setup(db, options_.ns);
+  CallLog::ensure(db);
   add_standard_modules(registry_);
   add_job_modules(registry_);
+  add_qor_modules(registry_, options_.ns);
   jobs_ = std::make_unique<JobRunner>(
       options_.db, [this](const std::string &progid, RFC_ERROR_INFO_EX *error) {
         return open_gateway(progid, error);
@@ -120,7 +141,10 @@ int Simulator::on_logon(void *ctx, const RFCP_LOGON *logon, RFC_ERROR_INFO_EX *e
   auto *self = static_cast<Simulator *>(ctx);
   try {
     SqliteDb db(self->options_.db, false);
-    return LogonCheck::check(db, *logon, self->server_name(db), error);
+    int refused = LogonCheck::check(db, *logon, self->server_name(db), error);
+    t_logon_row = CallLog::record(db, 0, "LOGON", "", logon_values(*logon),
+                                  refused ? refusal(*error) : "OK");
+    return refused;
   } catch (const std::exception &e) {
     error->group = RFC_ERROR_SYSTEM_FAILURE;
     std::snprintf(error->key, sizeof error->key, "RFC_ERROR_SYSTEM_FAILURE");
@@ -132,7 +156,7 @@ int Simulator::on_logon(void *ctx, const RFCP_LOGON *logon, RFC_ERROR_INFO_EX *e
 void Simulator::on_session(void *ctx, RFC_HANDLE handle, const RFCP_LOGON *logon) {
   auto *self = static_cast<Simulator *>(ctx);
   try {
-    Session session{*self, *logon, SqliteDb(self->options_.db, false)};
+    Session session{*self, *logon, SqliteDb(self->options_.db, false), t_logon_row};
     while (RfcWaitForRequest(handle, -1) == RFC_OK) {
       RFC_FUNCTIONNAME name{};
       if (RfcGetName(handle, name) != RFC_OK) break;

@@ -1,0 +1,110 @@
+#include "qorcli_command_line.h"
+
+#include <cstdlib>
+#include <map>
+
+namespace qorclient {
+
+namespace {
+
+bool to_int(const std::string &s, int lo, int hi, int &out) {
+  if (s.empty() || s.size() > 9) return false;
+  char *end = nullptr;
+  long v = std::strtol(s.c_str(), &end, 10);
+  if (*end != '\0' || v < lo || v > hi) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+// HOST:PORT, also [v6-address]:PORT.
+bool split_server(const std::string &text, std::string &host, int &port) {
+  size_t colon = text.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  host = text.substr(0, colon);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+  return to_int(text.substr(colon + 1), 1, 65535, port);
+}
+
+}  // namespace
+
+const char *QorcliCommandLine::usage() {
+  return "usage: qorcli COMMAND [options] [arguments]\n"
+         "A client for the server's main port.\n"
+         "\n"
+         "Commands:\n"
+         "  info              log on and print the system-information line\n"
+         "  encode-password PASSWORD\n"
+         "                    print the hexadecimal text that carries PASSWORD\n"
+         "                    (the value of xpasswd)\n"
+         "\n"
+         "Logon options:\n"
+         "  --server HOST:PORT   the server's main port\n"
+         "  --ashost H           application server of the R/3 system\n"
+         "  --sysnr NN           its system number\n"
+         "  --gwserv P           its gateway service\n"
+         "  --client C           client\n"
+         "  --user U             user\n"
+         "  --password P         password (sent encoded unless --plain-password)\n"
+         "  --lang L             logon language\n"
+         "  --plain-password     send the password as it is\n"
+         "  --timeout SECONDS    longest wait for a reply (default 60)\n"
+         "  --help               this text\n"
+         "\n"
+         "Errors the server reports are printed as they came (its E-lines) on\n"
+         "standard error. Exit status: 0 done, 1 the server reported an error,\n"
+         "2 bad command line, 3 no connection or no reply.\n";
+}
+
+QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args) {
+  QorcliCommandLine c;
+  LogonOptions &l = c.logon;
+  const std::map<std::string, std::string *> texts = {
+      {"--ashost", &l.ashost}, {"--sysnr", &l.sysnr},       {"--gwserv", &l.gwserv},
+      {"--client", &l.client}, {"--user", &l.user},         {"--password", &l.password},
+      {"--lang", &l.lang}};
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string &a = args[i];
+    if (a == "--help" || a == "-h") {
+      c.help = true;
+      return c;
+    }
+    if (a == "--plain-password") {
+      l.plain_password = true;
+      continue;
+    }
+    if (a.rfind("--", 0) != 0) {
+      if (c.command.empty())
+        c.command = a;
+      else
+        c.arguments.push_back(a);
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      c.error = "option " + a + " needs a value";
+      return c;
+    }
+    const std::string &v = args[++i];
+    auto text = texts.find(a);
+    if (text != texts.end()) {
+      *text->second = v;
+    } else if (a == "--server") {
+      if (!split_server(v, l.server_host, l.server_port)) {
+        c.error = "--server wants HOST:PORT, not " + v;
+        return c;
+      }
+    } else if (a == "--timeout") {
+      if (!to_int(v, 1, 86400, c.timeout_seconds)) {
+        c.error = "--timeout wants seconds (1 to 86400), not " + v;
+        return c;
+      }
+    } else {
+      c.error = "unknown option " + a;
+      return c;
+    }
+  }
+  if (c.command.empty()) c.error = "no command given";
+  return c;
+}
+
+}  // namespace qorclient

@@ -1,0 +1,150 @@
+#include "socket_stream.h"
+
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace qorclient {
+
+namespace {
+
+int remaining_ms(std::chrono::steady_clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+}  // namespace
+
+SocketStream::~SocketStream() { close(); }
+
+bool SocketStream::connect(const std::string &host, int port, Timeout timeout) {
+  close();
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo *res = nullptr;
+  int rc = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &res);
+  if (rc != 0) {
+    error_ = "cannot resolve " + host + ": " + gai_strerror(rc);
+    return false;
+  }
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  error_ = "cannot connect to " + host + ":" + std::to_string(port);
+  for (addrinfo *a = res; a && fd_ < 0; a = a->ai_next) {
+    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                      a->ai_protocol);
+    if (fd < 0) continue;
+    int err = 0;
+    if (::connect(fd, a->ai_addr, a->ai_addrlen) != 0) {
+      err = errno;
+      if (err == EINPROGRESS) {
+        pollfd p{fd, POLLOUT, 0};
+        if (::poll(&p, 1, remaining_ms(deadline)) == 1) {
+          socklen_t len = sizeof err;
+          getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        } else {
+          err = ETIMEDOUT;
+        }
+      }
+    }
+    if (err != 0) {
+      error_ = "cannot connect to " + host + ":" + std::to_string(port) + ": " +
+               std::strerror(err);
+      ::close(fd);
+      continue;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    fd_ = fd;
+  }
+  freeaddrinfo(res);
+  if (fd_ >= 0) error_.clear();
+  return fd_ >= 0;
+}
+
+bool SocketStream::send_all(const std::string &bytes) {
+  size_t done = 0;
+  while (fd_ >= 0 && done < bytes.size()) {
+    ssize_t n = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    if (n > 0) {
+      done += static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd_, POLLOUT, 0};
+      ::poll(&p, 1, 1000);
+    } else if (n < 0 && errno != EINTR) {
+      error_ = std::string("send failed: ") + std::strerror(errno);
+      return false;
+    }
+  }
+  return fd_ >= 0;
+}
+
+bool SocketStream::fill(std::chrono::steady_clock::time_point deadline) {
+  if (fd_ < 0 || eof_) return false;
+  buffer_.erase(0, pos_);
+  pos_ = 0;
+  for (;;) {
+    pollfd p{fd_, POLLIN, 0};
+    int ready = ::poll(&p, 1, remaining_ms(deadline));
+    if (ready == 0) return false;
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    char buf[65536];
+    ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+    if (n > 0) {
+      buffer_.append(buf, static_cast<size_t>(n));
+      return true;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    eof_ = true;  // closed, or reset: either way nothing more will come
+    return false;
+  }
+}
+
+std::string SocketStream::take(size_t n) {
+  std::string out = buffer_.substr(pos_, n);
+  pos_ += out.size();
+  return out;
+}
+
+bool SocketStream::read_line(std::string &line, Timeout timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  size_t nl;
+  while ((nl = buffer_.find('\n', pos_)) == std::string::npos)
+    if (!fill(deadline)) {
+      line = take(std::string::npos);
+      return false;
+    }
+  line = take(nl + 1 - pos_);
+  return true;
+}
+
+bool SocketStream::read_exact(size_t n, std::string &out, Timeout timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (buffer_.size() - pos_ < n)
+    if (!fill(deadline)) {
+      out = take(std::string::npos);
+      return false;
+    }
+  out = take(n);
+  return true;
+}
+
+void SocketStream::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  eof_ = false;
+  buffer_.clear();
+  pos_ = 0;
+}
+
+}  // namespace qorclient

@@ -1,0 +1,51 @@
+// A blocking TCP connection with buffered, timed reads: the transport
+// under every protocol session of the client library.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace qorclient {
+
+using Timeout = std::chrono::milliseconds;
+
+class SocketStream {
+ public:
+  SocketStream() = default;
+  ~SocketStream();
+  SocketStream(const SocketStream &) = delete;
+  SocketStream &operator=(const SocketStream &) = delete;
+
+  // Connects to host:port (a name or a numeric address); false with the
+  // reason in error() when that fails.
+  bool connect(const std::string &host, int port, Timeout timeout);
+  bool is_open() const { return fd_ >= 0; }
+  const std::string &error() const { return error_; }
+
+  bool send_all(const std::string &bytes);
+  // Reads up to and including the next line feed. False on time-out or
+  // when the peer closed first; what arrived before stays in `line`.
+  bool read_line(std::string &line, Timeout timeout);
+  // Reads exactly n bytes; false on time-out or close (partial bytes kept).
+  bool read_exact(size_t n, std::string &out, Timeout timeout);
+  // True once the peer has closed and every byte it sent was read.
+  bool at_eof() const { return eof_ && pos_ == buffer_.size(); }
+  void close();
+
+ private:
+  // Waits for and appends whatever arrives next; false on time-out,
+  // error or end of stream.
+  bool fill(std::chrono::steady_clock::time_point deadline);
+  // Hands out the next n buffered bytes (all when n is npos).
+  std::string take(size_t n);
+
+  int fd_ = -1;
+  bool eof_ = false;
+  // Bytes from pos_ on are unread; consumed ones are dropped at the next
+  // fill, so reading many small records does not move the rest each time.
+  std::string buffer_;
+  size_t pos_ = 0;
+  std::string error_;
+};
+
+}  // namespace qorclient

@@ -1,0 +1,14 @@
+// The QOR transport's function modules, registered under the namespace
+// the simulator was started with.
+#include "module_registry.h"
+#include "qor_dialog.h"
+
+namespace r3sim {
+
+void add_qor_modules(ModuleRegistry &registry, const std::string &ns) {
+  QorDialog dialog;
+  dialog.add_flow(RequestParameters::Flow::kConnect, connect_flow);
+  registry.add_module(ns + "Z_QOR_DIALOG", [dialog](Call &call) { dialog.run(call); });
+}
+
+}  // namespace r3sim
