@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the demo: a simulated R/3 system with its demo
 # data, a first check that it is reachable, and the server in the
-# foreground (Ctrl-C stops both).
+# foreground, and a client logging on through it (Ctrl-C stops both).
 #   QORRFC_DEMO_R3_PORT (default 3300), QORRFC_DEMO_PORT (default 6999)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +13,9 @@ port=${QORRFC_DEMO_PORT:-6999}
 work=$(mktemp -d /tmp/qorrfc-demo-XXXXXX)
 
 r3pid=
+srvpid=
 cleanup() {
+  [ -n "$srvpid" ] && kill "$srvpid" 2>/dev/null && wait "$srvpid" 2>/dev/null
   [ -n "$r3pid" ] && kill "$r3pid" 2>/dev/null && wait "$r3pid" 2>/dev/null
   rm -rf "$work"
 }
@@ -32,5 +34,17 @@ cat "$work/r3sim.out"
 echo "== rfcinfo: logging on to the simulated system"
 "$bin/rfcinfo" "ashost=127.0.0.1 sysnr=00 gwserv=$r3port client=800 user=DEMO passwd=welcome1 lang=EN"
 
-echo "== qorrfc_server on port $port (foreground, Ctrl-C stops it)"
-"$bin/qorrfc_server" -d 3 -n demo -w "$work" -p "$port" -V QORBATCH
+echo "== qorrfc_server on port $port"
+"$bin/qorrfc_server" -d 1 -n demo -w "$work" -p "$port" -V QORBATCH &
+srvpid=$!
+for _ in $(seq 1 300); do
+  [ -f "$work/demo.pid" ] && (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  sleep 0.1
+done
+
+echo "== qorcli info: a client logs on through the server"
+"$bin/qorcli" info --server "127.0.0.1:$port" --ashost 127.0.0.1 --sysnr 00 \
+  --gwserv "$r3port" --client 800 --user DEMO --password welcome1 --lang EN
+
+echo "== the server keeps running (Ctrl-C stops it and r3sim)"
+wait "$srvpid"
