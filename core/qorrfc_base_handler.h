@@ -121,6 +121,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   int post(ACE_Message_Block *block);
   // Resumes reading after the worker made room in a full queue.
   void resume_if_suspended();
+  // Serves the background job's calls arriving on a gateway registration,
+  // dispatching each to request, until the last chunk or a cancel.
+  void serve_gateway_calls(RFC_HANDLE handle, Qorrfc_Base_Request *request);
 
  private:
   friend class Qorrfc_Handler_Registry;

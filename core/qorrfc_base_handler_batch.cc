@@ -27,16 +27,7 @@ int Qorrfc_Base_Handler::handle_callrfc_batch() {
   sema_.release();
   ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - released dh sema\n"));
   if (handle != RFC_HANDLE_NULL) {
-    for (;;) {
-      RFC_RC rc = RfcWaitForRequest(handle, 1);
-      if (rc != RFC_OK) {
-        if (thr_mgr()->testcancel(ACE_Thread::self())) break;
-        if (rc == RFC_RETRY) continue;
-        break;
-      }
-      request->dispatch_callback(handle);
-      if (request->eod_flag() == 'X') break;
-    }
+    serve_gateway_calls(handle, request);
     request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_, handle);
   }
   if (owner) {
@@ -45,6 +36,20 @@ int Qorrfc_Base_Handler::handle_callrfc_batch() {
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - released rh sema\n"));
   }
   return 0;
+}
+
+void Qorrfc_Base_Handler::serve_gateway_calls(RFC_HANDLE handle,
+                                              Qorrfc_Base_Request *request) {
+  for (;;) {
+    RFC_RC rc = RfcWaitForRequest(handle, 1);
+    if (rc != RFC_OK) {
+      if (thr_mgr()->testcancel(ACE_Thread::self())) break;
+      if (rc == RFC_RETRY) continue;  // the 1-second wait ran out
+      break;
+    }
+    request->dispatch_callback(handle);
+    if (request->eod_flag() == 'X') break;
+  }
 }
 
 int Qorrfc_Base_Handler::put_destq(const char *key, const char *text, Qorrfc_MQ **queue) {

@@ -29,16 +29,7 @@ int Qorrfc_V9_Handler::handle_batch() {
   sema().release();
   ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_V9_Handler handle_batch - released dh sema\n"));
   if (handle != RFC_HANDLE_NULL) {
-    for (;;) {
-      RFC_RC rc = RfcWaitForRequest(handle, 1);
-      if (rc != RFC_OK) {
-        if (thr_mgr()->testcancel(ACE_Thread::self())) break;
-        if (rc == RFC_RETRY) continue;
-        break;
-      }
-      request->dispatch_callback(handle);
-      if (request->eod_flag() == 'X') break;
-    }
+    serve_gateway_calls(handle, request);
     request->rfcaccept_function(prog_id, host, service, host_flag, batch_errtext_out(), handle);
   }
   if (owner) {
