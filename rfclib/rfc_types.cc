@@ -69,6 +69,21 @@ bool check_element(const char *structure, unsigned index, const char *name, RFC_
   return true;
 }
 
+// Places one element at offset: checks it, refuses an overlap with the
+// element before it, and advances end (the byte after the last element).
+bool place_element(const char *structure, unsigned index, const char *name, RFC_TYPEHANDLE type,
+                   unsigned offset, unsigned length, unsigned long long &end, std::string &why) {
+  unsigned long long this_end = static_cast<unsigned long long>(offset) + length;
+  if (!check_element(structure, index, name, type, length, this_end, why)) return false;
+  if (offset < end) {
+    why = std::string("element ") + name + " of structure " + structure +
+          " overlaps the element before it";
+    return false;
+  }
+  end = this_end;
+  return true;
+}
+
 }  // namespace
 
 namespace rfcl {
@@ -88,8 +103,10 @@ RFC_RC RfcInstallStructure(char *name, RFC_TYPE_ELEMENT *elements, unsigned entr
   std::string why;
   unsigned long long end = 0;
   for (unsigned i = 0; i < entries; ++i) {
-    end += elements[i].length;
-    if (!check_element(name, i, elements[i].name, elements[i].type, elements[i].length, end, why))
+    const RFC_TYPE_ELEMENT &e = elements[i];
+    // Elements follow one another; a successful placement keeps end within
+    // 32 bits, so it is a valid offset for the next one.
+    if (!place_element(name, i, e.name, e.type, static_cast<unsigned>(end), e.length, end, why))
       return refuse(why);
   }
   return install(name, end, out);
@@ -103,12 +120,7 @@ RFC_RC RfcInstallStructure2(char *name, RFC_TYPE_ELEMENT2 *elements, unsigned en
   unsigned long long end = 0;
   for (unsigned i = 0; i < entries; ++i) {
     const RFC_TYPE_ELEMENT2 &e = elements[i];
-    unsigned long long this_end = static_cast<unsigned long long>(e.offset) + e.length;
-    if (!check_element(name, i, e.name, e.type, e.length, this_end, why)) return refuse(why);
-    if (e.offset < end)
-      return refuse(std::string("element ") + e.name + " of structure " + name +
-                    " overlaps the element before it");
-    end = this_end;
+    if (!place_element(name, i, e.name, e.type, e.offset, e.length, end, why)) return refuse(why);
   }
   return install(name, end, out);
 }
@@ -122,12 +134,8 @@ RFC_RC RfcInstallUnicodeStructure(char *name, RFC_UNICODE_TYPE_ELEMENT *elements
   for (unsigned i = 0; i < entries; ++i) {
     const RFC_UNICODE_TYPE_ELEMENT &e = elements[i];
     // This library is non-Unicode: the one-byte layout is the one carried.
-    unsigned long long this_end = static_cast<unsigned long long>(e.c1_offset) + e.c1_length;
-    if (!check_element(name, i, e.name, e.type, e.c1_length, this_end, why)) return refuse(why);
-    if (e.c1_offset < end)
-      return refuse(std::string("element ") + e.name + " of structure " + name +
-                    " overlaps the element before it");
-    end = this_end;
+    if (!place_element(name, i, e.name, e.type, e.c1_offset, e.c1_length, end, why))
+      return refuse(why);
   }
   return install(name, end, out);
 }
