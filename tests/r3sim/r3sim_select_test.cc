@@ -2,6 +2,8 @@
 // chunking of the rows, driven as the server drives it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "select_fixture.h"
@@ -41,4 +43,138 @@ TEST_F(SelectTest, SingleTableReadGivesTheTableInKeyOrderWithItsMetadata) {
     EXPECT_EQ(c.emsg, "");
     EXPECT_EQ(c.end_of_data, &c == &o.chunks.back() ? "X" : " ");
   }
+}
+
+TEST_F(SelectTest, FieldsWhereAndOrderByAreTheSelectsOwn) {
+  SelectAsk ask;
+  ask.jdata = {"sselect", "T,SFLIGHT,,", "W,2", "carrid EQ 'PA' AND", "price GT 1000",
+               "OB,1", "FLDATE DESCENDING CONNID"};
+  ask.mdata = {"SFLIGHT,CARRID,,,,", "SFLIGHT,CONNID,,,,", "SFLIGHT,FLDATE,,,,",
+               "SFLIGHT,PRICE,,,,"};
+  SelectOutcome o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  EXPECT_TRUE(o.metadata.empty());
+  auto expected = direct(
+      "SELECT CARRID, CONNID, FLDATE, PRICE FROM SFLIGHT WHERE CARRID = 'PA' AND PRICE > 1000 "
+      "ORDER BY FLDATE DESC, CONNID",
+      "SFLIGHT", {"CARRID", "CONNID", "FLDATE", "PRICE"});
+  ASSERT_GT(expected.size(), 1u);
+  EXPECT_EQ(o.records(), expected);
+  ASSERT_EQ(statements().size(), 1u);
+  EXPECT_EQ(direct(statements()[0], "SFLIGHT", {"CARRID", "CONNID", "FLDATE", "PRICE"}), expected);
+  EXPECT_NE(statements()[0].find("'PA'"), std::string::npos) << statements()[0];
+
+  // LIKE, IN, BETWEEN and NOT on a qualified field.
+  ask.jdata = {"sselect", "T,SPFLI,,", "W,2", "spfli~cityfrom LIKE 'F%' AND NOT carrid IN ('AU','BF')",
+               "AND connid BETWEEN 1 AND 9999"};
+  ask.mdata = {"SPFLI,CARRID,,,,", "SPFLI,CONNID,,,,", "SPFLI,CITYFROM,,,,"};
+  o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  expected = direct(
+      "SELECT CARRID, CONNID, CITYFROM FROM SPFLI WHERE CITYFROM LIKE 'F%' AND "
+      "CARRID NOT IN ('AU', 'BF') ORDER BY MANDT, CARRID, CONNID",
+      "SPFLI", {"CARRID", "CONNID", "CITYFROM"});
+  ASSERT_FALSE(expected.empty());
+  EXPECT_EQ(o.records(), expected) << o.chunks[0].emsg;
+}
+
+TEST_F(SelectTest, MetadataOnlyOrNothingAsFuncFlagAsks) {
+  SelectAsk ask;
+  ask.jdata = {"sselect", "T,SPFLI,S,"};
+  ask.mdata = {"S,CARRID,airline,,,", "SPFLI,FLTIME,,,,", "SPFLI,DISTANCE,,,,"};
+  ask.func_flag = "M";
+  SelectOutcome o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  EXPECT_EQ(o.callbacks, (std::vector<std::string>{"Z_QOR_GET_REQUEST_PARAMETERS", "Z_QOR_MDATA"}));
+  EXPECT_EQ(o.metadata, (std::vector<std::string>{"SPFLI,CARRID,airline,C,0,3,0,Airline code",
+                                                  "SPFLI,FLTIME,,I,4,4,0,Flight time in minutes",
+                                                  "SPFLI,DISTANCE,,P,8,5,4,Distance"}));
+  ask.func_flag = "";
+  o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  EXPECT_EQ(o.callbacks, (std::vector<std::string>{"Z_QOR_GET_REQUEST_PARAMETERS"}));
+  EXPECT_TRUE(statements().empty());
+}
+
+TEST_F(SelectTest, EmptyResultIsOneChunkWithoutRowsOfTheRecordWidth) {
+  SelectAsk ask;
+  ask.jdata = {"sselect", "T,SPFLI,,", "W,1", "CARRID EQ 'XX'"};
+  ask.mdata = {"SPFLI,CARRID,,,,", "SPFLI,FLTIME,,,,"};
+  SelectOutcome o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  ASSERT_EQ(o.chunks.size(), 1u);
+  EXPECT_EQ(o.chunks[0].rows, 0u);
+  EXPECT_EQ(o.chunks[0].width, 8u);  // C 3, gap, I 4
+  EXPECT_EQ(o.chunks[0].end_of_data, "X");
+  EXPECT_EQ(o.chunks[0].emsg, "");
+}
+
+TEST_F(SelectTest, ChunksHoldAsManyRowsAsBlocksizeAllows) {
+  // SCUSTOM: 4000 rows; ID and NAME make 33-byte records.
+  SelectAsk ask;
+  ask.jdata = {"sselect", "T,SCUSTOM,,"};
+  ask.mdata = {"SCUSTOM,ID,,,,", "SCUSTOM,NAME,,,,"};
+  struct Case {
+    const char *blocksize;
+    unsigned per_chunk;
+  } cases[] = {{"00001000", 30}, {"00000010", 1}, {"00000000", 65536 / 33}, {"00132000", 4000}};
+  for (const auto &c : cases) {
+    ask.blocksize = c.blocksize;
+    SelectOutcome o = driver_.run(ask);
+    ASSERT_EQ(o.rc, RFC_OK) << o.error;
+    EXPECT_EQ(o.rows, 4000) << c.blocksize;
+    ASSERT_EQ(o.chunks.size(), (4000 + c.per_chunk - 1) / c.per_chunk) << c.blocksize;
+    for (size_t i = 0; i + 1 < o.chunks.size(); ++i) {
+      EXPECT_EQ(o.chunks[i].rows, c.per_chunk) << c.blocksize;
+      EXPECT_EQ(o.chunks[i].end_of_data, " ");
+    }
+    EXPECT_EQ(o.chunks.back().end_of_data, "X");
+    EXPECT_EQ(o.chunks.back().width, 33u);
+  }
+}
+
+TEST_F(SelectTest, DebugSendsTheGeneratedStatementBeforeTheData) {
+  SelectAsk ask;
+  ask.jdata = {"sselect", "T,SCARR,,", "W,1", "CARRNAME LIKE '%Air%'"};
+  ask.mdata = {"SCARR,CARRID,,,,", "SCARR,URL,,,,"};
+  ask.debug = "X";
+  SelectOutcome o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  ASSERT_GE(o.callbacks.size(), 3u);
+  EXPECT_EQ(o.callbacks[1], "Z_QOR_GENPROG");
+  ASSERT_EQ(statements().size(), 1u);
+  std::string joined;
+  for (const auto &l : o.program) joined += l;
+  EXPECT_EQ(joined, statements()[0]);
+}
+
+TEST_F(SelectTest, GeneratedTablesOfAnyWidthStream) {
+  sim_.db().exec(
+      "INSERT INTO DD02L (TABNAME, TABCLASS, GENROWS, GENWIDTH) VALUES ('ZWIDE', 'GENER', 5000, "
+      "1000)");
+  SelectAsk ask;
+  ask.jdata = {"sselect", "T,ZWIDE,,", "W,1", "ROWNO GT 4990"};
+  ask.mdata = {"ZWIDE,*"};
+  ask.func_flag = "B";
+  SelectOutcome o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  ASSERT_EQ(o.rows, 10);
+  EXPECT_EQ(o.chunks[0].width, 1000u);
+  EXPECT_EQ(o.records()[0].substr(0, 10), "0000004991");
+  EXPECT_EQ(o.metadata, (std::vector<std::string>{"ZWIDE,ROWNO,,N,0,10,0,Row number",
+                                                  "ZWIDE,DATA,,C,10,990,0,Generated text"}));
+
+  // The seeded million rows, counted as they arrive: the module's pace.
+  ask.jdata = {"sselect", "T,ZSIM_GEN,,"};
+  ask.mdata = {"ZSIM_GEN,*"};
+  ask.func_flag = "D";
+  ask.keep_rows = false;
+  auto start = std::chrono::steady_clock::now();
+  o = driver_.run(ask);
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  EXPECT_EQ(o.rows, 1000000);
+  EXPECT_EQ(o.chunks.size(), (1000000 + 654) / 655);
+  std::printf("ZSIM_GEN: %lld rows of 100 bytes in %.2f s, %.0f rows/s\n",
+              static_cast<long long>(o.rows), seconds, o.rows / seconds);
 }
