@@ -13,6 +13,7 @@
 #include "select_callbacks.h"
 #include "select_statement.h"
 #include "system_config.h"
+#include "table_authority.h"
 
 namespace r3sim {
 
@@ -33,13 +34,20 @@ struct Prepared {
 };
 
 // All statements of the request, or the reason they cannot run.
-std::vector<std::unique_ptr<Prepared>> prepare_all(SqliteDb &db, const RequestParameters &params,
+std::vector<std::unique_ptr<Prepared>> prepare_all(Call &call, const RequestParameters &params,
                                                    std::string &first_table) {
+  SqliteDb &db = call.db();
   SelectRequest request = SelectRequest::parse(params.jdata, params.mdata);
   first_table = request.selects[0].tables[0].name;
   std::vector<std::unique_ptr<Prepared>> out;
   for (const auto &s : request.selects) {
-    out.push_back(std::make_unique<Prepared>(db, SelectStatement(db, s, request.distinct)));
+    SelectStatement statement(db, s, request.distinct);
+    // The system's own tables (users and their passwords) stay closed to
+    // extractions as they are to RFC_READ_TABLE.
+    for (const auto &t : statement.tables())
+      if (!TableAuthority::may_read(call, t.second))
+        throw SelectError("No authorisation to read table " + t.first);
+    out.push_back(std::make_unique<Prepared>(db, std::move(statement)));
     if (out.back()->statement.layout().width() != out[0]->statement.layout().width())
       throw SelectError("All selects of an nselect must have the same record width");
   }
@@ -98,7 +106,7 @@ void select_flow(Call &call, const RequestParameters &params) {
   std::string table;
   std::vector<std::unique_ptr<Prepared>> statements;
   try {
-    statements = prepare_all(db, params, table);
+    statements = prepare_all(call, params, table);
   } catch (const SelectError &e) {
     ChunkSender(call, params.dhandle, table, 0, block, faults).fail(e.what());
     return;

@@ -34,6 +34,7 @@ std::string condition(const SelectSources &sources, const std::string &text, con
 SelectStatement::SelectStatement(SqliteDb &db, const SingleSelect &select, bool distinct) {
   SelectSources sources(db, select.tables);
   first_table_ = sources.first().def.name;
+  for (const auto &s : sources.all()) tables_.emplace_back(s.def.name, s.def.cclass);
   add_fields(sources, select);
   if (fields_.empty()) throw SelectError("No field of the select is in the output");
   layout_ = RowLayout(fields_);

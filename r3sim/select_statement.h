@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "abap_field.h"
@@ -33,6 +34,8 @@ class SelectStatement {
   // The record: fields with their offsets, in output order.
   const RowLayout &layout() const { return layout_; }
   const std::string &first_table() const { return first_table_; }
+  // Name and authorisation group of every table the statement reads.
+  const std::vector<std::pair<std::string, std::string>> &tables() const { return tables_; }
   // One line per output field: table, field, alias, type, offset,
   // length, decimals, description.
   std::vector<std::string> metadata() const;
@@ -50,6 +53,7 @@ class SelectStatement {
   std::string sql_;
   std::vector<Value> params_;
   std::string first_table_;
+  std::vector<std::pair<std::string, std::string>> tables_;
   bool aggregated_ = false;
 };
 

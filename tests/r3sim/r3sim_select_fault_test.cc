@@ -46,6 +46,8 @@ TEST_F(SelectTest, ErrorsReachTheServerInOneChunkBeforeAnyOther) {
        {"SPFLI,CARRID,,,,"}, "Bad join condition of table SPFLI: Unknown field SCARR~NOPE"},
       {{"sselect", "T,MARA,,", "W,3", "MATNR EQ 'X'"}, {"MARA,*"},
        "Clause W announces more lines than follow"},
+      {{"gselect", "T,SCARR,,", "T,USR02,,"}, {"USR02,PASSWORD,,,,"},
+       "No authorisation to read table USR02"},
   };
   for (const auto &c : cases) {
     SelectAsk ask;
