@@ -58,6 +58,9 @@ SelectStatement::SelectStatement(SqliteDb &db, const SingleSelect &select, bool 
       group.empty() && !aggregated_ && !distinct)
     order = field_list(sources, "PRIMARY KEY", true);
   if (!order.empty()) sql_ += " ORDER BY " + order;
+  if (sources.all().size() == 1 && sources.first().def.generated() && blank(select.where) &&
+      group.empty() && blank(select.having) && order.empty() && !aggregated_ && !distinct)
+    generated_rows_ = sources.first().def.gen_rows;
 }
 
 void SelectStatement::add_fields(const SelectSources &sources, const SingleSelect &select) {

@@ -164,6 +164,24 @@ TEST_F(SelectTest, GeneratedTablesOfAnyWidthStream) {
   EXPECT_EQ(o.metadata, (std::vector<std::string>{"ZWIDE,ROWNO,,N,0,10,0,Row number",
                                                   "ZWIDE,DATA,,C,10,990,0,Generated text"}));
 
+  // Rows computed without SQL are the rows SQL gives, for every type.
+  sim_.db().exec(
+      "INSERT INTO DD02L (TABNAME, TABCLASS, GENROWS, GENWIDTH) VALUES ('ZALL', 'GENER', 300, 0);"
+      "INSERT INTO DD03L (TABNAME, FIELDNAME, POSITION, INTTYPE, INTLEN, DECIMALS) VALUES "
+      "('ZALL', 'ROWNO', 1, 'N', 6, 0), ('ZALL', 'C', 2, 'C', 7, 0), ('ZALL', 'D', 3, 'D', 8, 0),"
+      "('ZALL', 'T', 4, 'T', 6, 0), ('ZALL', 'X', 5, 'X', 4, 0), ('ZALL', 'I', 6, 'I', 4, 0),"
+      "('ZALL', 'S', 7, 's', 2, 0), ('ZALL', 'B', 8, 'b', 1, 0), ('ZALL', 'F', 9, 'F', 8, 0),"
+      "('ZALL', 'P', 10, 'P', 5, 2)");
+  ask.jdata = {"sselect", "T,ZALL,,"};
+  ask.mdata = {"ZALL,*"};
+  SelectOutcome computed = driver_.run(ask);
+  ask.jdata = {"sselect", "T,ZALL,,", "W,1", "ROWNO GE 0"};
+  o = driver_.run(ask);
+  ASSERT_EQ(o.rc, RFC_OK) << o.error;
+  ASSERT_EQ(o.rows, 300);
+  EXPECT_EQ(computed.records(), o.records());
+  EXPECT_EQ(computed.chunks[0].width, 56u);
+
   // The seeded million rows, counted as they arrive: the module's pace.
   ask.jdata = {"sselect", "T,ZSIM_GEN,,"};
   ask.mdata = {"ZSIM_GEN,*"};
