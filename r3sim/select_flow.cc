@@ -120,12 +120,15 @@ void select_flow(Call &call, const RequestParameters &params) {
 
   std::string table;
   std::vector<std::unique_ptr<Prepared>> statements;
+  std::string error;
   try {
     statements = prepare_all(call, params, table);
   } catch (const SelectError &e) {
-    ChunkSender(call, params.dhandle, table, 0, block, faults).fail(e.what());
-    return;
+    error = e.what();
+  } catch (const DbError &e) {
+    error = std::string("SQL error: ") + e.what();
   }
+  if (!error.empty()) return ChunkSender(call, params.dhandle, table, 0, block, faults).fail(error);
   if (unknown_callback) return call_unknown(call, unknown_callback->arg);
   if (!params.debug.empty()) {
     std::vector<std::string> sql;
