@@ -19,12 +19,23 @@ std::optional<Aggregate> aggregate_named(const std::string &name) {
 std::string aggregate_sql(Aggregate a, const std::string &argument, bool distinct) {
   const char *fn = "";
   switch (a) {
-    case Aggregate::kNone: return argument;
-    case Aggregate::kSum: fn = "SUM"; break;
-    case Aggregate::kCount: fn = "COUNT"; break;
-    case Aggregate::kMin: fn = "MIN"; break;
-    case Aggregate::kMax: fn = "MAX"; break;
-    case Aggregate::kAvg: fn = "AVG"; break;
+    case Aggregate::kNone:
+      return argument;
+    case Aggregate::kSum:
+      fn = "SUM";
+      break;
+    case Aggregate::kCount:
+      fn = "COUNT";
+      break;
+    case Aggregate::kMin:
+      fn = "MIN";
+      break;
+    case Aggregate::kMax:
+      fn = "MAX";
+      break;
+    case Aggregate::kAvg:
+      fn = "AVG";
+      break;
   }
   return std::string(fn) + "(" + (distinct && argument != "*" ? "DISTINCT " : "") + argument + ")";
 }

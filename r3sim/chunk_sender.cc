@@ -30,7 +30,10 @@ ChunkFaults ChunkFaults::take(SqliteDb &db, const std::string &function) {
 
 ChunkSender::ChunkSender(Call &call, std::string dhandle, std::string table, size_t width,
                          int64_t block_size, ChunkFaults faults)
-    : call_(call), dhandle_(std::move(dhandle)), table_(std::move(table)), width_(width),
+    : call_(call),
+      dhandle_(std::move(dhandle)),
+      table_(std::move(table)),
+      width_(width),
       faults_(std::move(faults)) {
   size_t block = static_cast<size_t>(block_size > 0 ? block_size : kDefaultBlock);
   per_chunk_ = width_ > 0 && block / width_ > 1 ? block / width_ : 1;

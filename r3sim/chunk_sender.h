@@ -14,10 +14,10 @@ namespace r3sim {
 
 // The faults of ZSIM_FAULTS that act on the chunks of one call.
 struct ChunkFaults {
-  std::string emsg;       // EMSG: this message in chunk emsg_chunk
+  std::string emsg;  // EMSG: this message in chunk emsg_chunk
   int64_t emsg_chunk = 0;
-  int64_t delay_ms = 0;   // CHUNK_DELAY: wait before each chunk
-  int64_t drop_chunk = 0; // CHUNK_DROP: drop the connection instead of this chunk
+  int64_t delay_ms = 0;    // CHUNK_DELAY: wait before each chunk
+  int64_t drop_chunk = 0;  // CHUNK_DROP: drop the connection instead of this chunk
 
   static ChunkFaults take(SqliteDb &db, const std::string &function);
 };
@@ -27,8 +27,8 @@ class ChunkSender {
   enum class State { kOpen, kEnded, kKilled, kDropped };
 
   // block_size: bytes a chunk should hold (0: a default).
-  ChunkSender(Call &call, std::string dhandle, std::string table, size_t width,
-              int64_t block_size, ChunkFaults faults);
+  ChunkSender(Call &call, std::string dhandle, std::string table, size_t width, int64_t block_size,
+              ChunkFaults faults);
 
   // A zero-filled row in the chunk being filled, after sending the chunk
   // when it is full; nullptr once the extraction has stopped.

@@ -58,7 +58,8 @@ bool RecordWriter::write_direct(sqlite3_stmt *stmt, int c, const AbapField &f, c
       std::memcpy(dst, &x, 8);
       return true;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 

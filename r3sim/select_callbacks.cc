@@ -25,7 +25,8 @@ void call_logged(Call &call, const std::string &name, ParamList &exporting, Tabl
   std::string exception;
   RFC_RC rc = call.call_back(name.c_str(), exporting, none, tables, &exception);
   std::string result =
-      rc == RFC_OK ? "OK" : "code " + std::to_string(rc) + (exception.empty() ? "" : " " + exception);
+      rc == RFC_OK ? "OK"
+                   : "code " + std::to_string(rc) + (exception.empty() ? "" : " " + exception);
   CallLog::record(call.db(), call.session().number, "CALLBACK", name, values, result);
   if (rc != RFC_OK) throw std::runtime_error("Callback " + name + " failed with " + result);
 }

@@ -52,8 +52,7 @@ SelectField field_of(const std::string &line) {
 }
 
 bool same(const SelectField &a, const SelectField &b) {
-  return a.table == b.table && a.name == b.name && a.alias == b.alias &&
-         a.aggregate == b.aggregate;
+  return a.table == b.table && a.name == b.name && a.alias == b.alias && a.aggregate == b.aggregate;
 }
 
 bool names_table(const SingleSelect &s, const std::string &table) {
@@ -97,10 +96,14 @@ SelectRequest SelectRequest::parse(const std::vector<std::string> &jdata,
   if (jdata.empty()) throw SelectError("No select given");
   std::vector<std::string> head = split(jdata[0], 2);
   std::string kind = lower(head[0]);
-  if (kind == "sselect") r.kind = Kind::kSingle;
-  else if (kind == "nselect") r.kind = Kind::kMany;
-  else if (kind == "gselect") r.kind = Kind::kJoin;
-  else throw SelectError("Unknown kind of select '" + trim(jdata[0]) + "'");
+  if (kind == "sselect")
+    r.kind = Kind::kSingle;
+  else if (kind == "nselect")
+    r.kind = Kind::kMany;
+  else if (kind == "gselect")
+    r.kind = Kind::kJoin;
+  else
+    throw SelectError("Unknown kind of select '" + trim(jdata[0]) + "'");
   r.distinct = head.size() > 1 && yes(head[1]);
   if (r.kind != Kind::kMany) r.selects.emplace_back();
 
@@ -122,8 +125,11 @@ SelectRequest SelectRequest::parse(const std::vector<std::string> &jdata,
     for (long k = 0; k < n; ++k) text += (k ? " " : "") + jdata[++i];
     if (r.selects.empty()) r.selects.emplace_back();
     SingleSelect &s = r.selects.back();
-    std::string *target = tag == "W" ? &s.where : tag == "GB" ? &s.group_by
-                        : tag == "H" ? &s.having : tag == "OB" ? &s.order_by : nullptr;
+    std::string *target = tag == "W"    ? &s.where
+                          : tag == "GB" ? &s.group_by
+                          : tag == "H"  ? &s.having
+                          : tag == "OB" ? &s.order_by
+                                        : nullptr;
     if (!target) {
       if (s.tables.empty()) throw SelectError("Join condition without a table");
       target = &s.tables.back().on;

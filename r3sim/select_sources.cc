@@ -38,7 +38,8 @@ FieldResolver SelectSources::resolver() const {
   return [this](const std::string &qualifier, const std::string &name) -> std::optional<SqlField> {
     for (const auto &s : sources_) {
       if (!qualifier.empty() && find(qualifier) != &s) continue;
-      if (const AbapField *f = s.def.field(name)) return SqlField{s.sql + "." + quote_ident(f->name), *f};
+      if (const AbapField *f = s.def.field(name))
+        return SqlField{s.sql + "." + quote_ident(f->name), *f};
     }
     return std::nullopt;
   };

@@ -70,7 +70,8 @@ void SelectStatement::add_fields(const SelectSources &sources, const SingleSelec
     const SelectSource *src = a.table.empty() ? &sources.first() : sources.find(a.table);
     if (!src) throw SelectError("Field " + a.table + "-" + a.name + " is not known");
     auto agg = aggregate_named(a.aggregate);
-    if (!agg) throw SelectError("Aggregate " + a.aggregate + " of field " + a.name + " is not known");
+    if (!agg)
+      throw SelectError("Aggregate " + a.aggregate + " of field " + a.name + " is not known");
     if (*agg != Aggregate::kNone) aggregated_ = true;
     if (a.suppress) continue;
     if (a.name == "*" && *agg == Aggregate::kCount) {
@@ -123,8 +124,8 @@ std::string SelectStatement::field_list(const SelectSources &sources, const std:
                          std::to_string(t.pos + 1));
     };
     if (t.kind != Token::kWord) throw bad("Field expected");
-    if (order && (t.text == "ASCENDING" || t.text == "DESCENDING" || t.text == "ASC" ||
-                  t.text == "DESC")) {
+    if (order &&
+        (t.text == "ASCENDING" || t.text == "DESCENDING" || t.text == "ASC" || t.text == "DESC")) {
       if (sql.empty()) throw bad("Field expected");
       sql += t.text[0] == 'A' ? " ASC" : " DESC";
       continue;

@@ -18,10 +18,10 @@ namespace r3sim {
 
 // One field of the output record and where it comes from.
 struct OutputField {
-  std::string table;   // the real table, not the alias
-  std::string name;    // field name ("*" for COUNT(*))
-  std::string alias;   // as the select gave it
-  std::string sql;     // column expression
+  std::string table;  // the real table, not the alias
+  std::string name;   // field name ("*" for COUNT(*))
+  std::string alias;  // as the select gave it
+  std::string sql;    // column expression
 };
 
 class SelectStatement {

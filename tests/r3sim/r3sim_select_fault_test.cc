@@ -29,24 +29,34 @@ TEST_F(SelectTest, ErrorsReachTheServerInOneChunkBeforeAnyOther) {
     std::string emsg;  // the whole message, or its start when it ends in "..."
   } cases[] = {
       {{"sselect", "T,ZNOPE,,"}, {"ZNOPE,*"}, "Table ZNOPE is not known"},
-      {{"sselect", "T,MARA,,"}, {"MARA,MATNR,,,,", "MARA,NOPE,,,,"}, "Field MARA-NOPE is not known"},
-      {{"sselect", "T,MARA,,", "W,1", "MATNR EQ"}, {"MARA,*"},
+      {{"sselect", "T,MARA,,"},
+       {"MARA,MATNR,,,,", "MARA,NOPE,,,,"},
+       "Field MARA-NOPE is not known"},
+      {{"sselect", "T,MARA,,", "W,1", "MATNR EQ"},
+       {"MARA,*"},
        "Bad WHERE clause: Field or literal expected at position 9"},
-      {{"sselect", "T,MARA,,", "W,1", "NOPE EQ 'X'"}, {"MARA,*"},
+      {{"sselect", "T,MARA,,", "W,1", "NOPE EQ 'X'"},
+       {"MARA,*"},
        "Bad WHERE clause: Unknown field NOPE"},
-      {{"sselect", "T,MARA,,", "OB,1", "MATNR NOPE"}, {"MARA,*"},
+      {{"sselect", "T,MARA,,", "OB,1", "MATNR NOPE"},
+       {"MARA,*"},
        "Bad ORDER BY clause: Unknown field NOPE at position 7"},
       {{"sselect", "T,MARA,,", "W,1", "COUNT( * ) GT 1"}, {"MARA,*"}, "SQL error: ..."},
-      {{"sselect", "T,MARA,,"}, {"MARA,MATNR,,,median,"},
+      {{"sselect", "T,MARA,,"},
+       {"MARA,MATNR,,,median,"},
        "Aggregate median of field MATNR is not known"},
       {{"gselect", "W,1", "CARRID EQ 'PA'"}, {"SPFLI,CARRID,,,,"}, "No table given"},
-      {{"gselect", "T,SCARR,,", "T,SPFLI,,outer"}, {"SPFLI,CARRID,,,,"},
+      {{"gselect", "T,SCARR,,", "T,SPFLI,,outer"},
+       {"SPFLI,CARRID,,,,"},
        "Join type outer of table SPFLI is not known"},
       {{"gselect", "T,SCARR,,", "T,SPFLI,,", "O,1", "spfli~carrid EQ scarr~nope"},
-       {"SPFLI,CARRID,,,,"}, "Bad join condition of table SPFLI: Unknown field SCARR~NOPE"},
-      {{"sselect", "T,MARA,,", "W,3", "MATNR EQ 'X'"}, {"MARA,*"},
+       {"SPFLI,CARRID,,,,"},
+       "Bad join condition of table SPFLI: Unknown field SCARR~NOPE"},
+      {{"sselect", "T,MARA,,", "W,3", "MATNR EQ 'X'"},
+       {"MARA,*"},
        "Clause W announces more lines than follow"},
-      {{"gselect", "T,SCARR,,", "T,USR02,,"}, {"USR02,PASSWORD,,,,"},
+      {{"gselect", "T,SCARR,,", "T,USR02,,"},
+       {"USR02,PASSWORD,,,,"},
        "No authorisation to read table USR02"},
   };
   for (const auto &c : cases) {
@@ -57,8 +67,8 @@ TEST_F(SelectTest, ErrorsReachTheServerInOneChunkBeforeAnyOther) {
     ask.debug = "X";
     SelectOutcome o = driver_.run(ask);
     ASSERT_EQ(o.rc, RFC_OK) << o.error;
-    ASSERT_EQ(o.callbacks, (std::vector<std::string>{"Z_QOR_GET_REQUEST_PARAMETERS",
-                                                     "Z_QOR_DATA_CHUNK"}))
+    ASSERT_EQ(o.callbacks,
+              (std::vector<std::string>{"Z_QOR_GET_REQUEST_PARAMETERS", "Z_QOR_DATA_CHUNK"}))
         << c.emsg;
     ASSERT_EQ(o.chunks.size(), 1u);
     if (c.emsg.size() > 3 && c.emsg.substr(c.emsg.size() - 3) == "...")
@@ -101,8 +111,9 @@ TEST_F(SelectTest, KilledByTheServerStopsAtOnceAndTheSessionGoesOn) {
   EXPECT_EQ(o.chunks.size(), 2u);
   EXPECT_EQ(logged("CALLBACK", "Z_QOR_DATA_CHUNK"),
             (std::vector<std::string>{"CHUNK=2\nROWS=60|KILLED_BY_QOR"}));
-  EXPECT_EQ(logged("SQL", "/QOR/Z_QOR_DIALOG").back().substr(
-                logged("SQL", "/QOR/Z_QOR_DIALOG").back().rfind('|')),
+  EXPECT_EQ(logged("SQL", "/QOR/Z_QOR_DIALOG")
+                .back()
+                .substr(logged("SQL", "/QOR/Z_QOR_DIALOG").back().rfind('|')),
             "|STOPPED");
 
   ask.kill_chunk = 0;

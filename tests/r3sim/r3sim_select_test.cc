@@ -48,8 +48,13 @@ TEST_F(SelectTest, SingleTableReadGivesTheTableInKeyOrderWithItsMetadata) {
 
 TEST_F(SelectTest, FieldsWhereAndOrderByAreTheSelectsOwn) {
   SelectAsk ask;
-  ask.jdata = {"sselect", "T,SFLIGHT,,", "W,2", "carrid EQ 'PA' AND", "price GT 1000",
-               "OB,1", "FLDATE DESCENDING CONNID"};
+  ask.jdata = {"sselect",
+               "T,SFLIGHT,,",
+               "W,2",
+               "carrid EQ 'PA' AND",
+               "price GT 1000",
+               "OB,1",
+               "FLDATE DESCENDING CONNID"};
   ask.mdata = {"SFLIGHT,CARRID,,,,", "SFLIGHT,CONNID,,,,", "SFLIGHT,FLDATE,,,,",
                "SFLIGHT,PRICE,,,,"};
   SelectOutcome o = driver_.run(ask);
@@ -66,7 +71,8 @@ TEST_F(SelectTest, FieldsWhereAndOrderByAreTheSelectsOwn) {
   EXPECT_NE(statements()[0].find("'PA'"), std::string::npos) << statements()[0];
 
   // LIKE, IN, BETWEEN and NOT on a qualified field.
-  ask.jdata = {"sselect", "T,SPFLI,,", "W,2", "spfli~cityfrom LIKE 'F%' AND NOT carrid IN ('AU','BF')",
+  ask.jdata = {"sselect", "T,SPFLI,,", "W,2",
+               "spfli~cityfrom LIKE 'F%' AND NOT carrid IN ('AU','BF')",
                "AND connid BETWEEN 1 AND 9999"};
   ask.mdata = {"SPFLI,CARRID,,,,", "SPFLI,CONNID,,,,", "SPFLI,CITYFROM,,,,"};
   o = driver_.run(ask);

@@ -1,9 +1,10 @@
 // The record writer's direct copies agree with the row builder for every
 // kind of value SQLite may hold for a field, the odd ones included.
+#include "record_writer.h"
+
 #include <gtest/gtest.h>
 
 #include "child_process.h"
-#include "record_writer.h"
 #include "row_builder.h"
 
 using namespace r3sim;
@@ -25,8 +26,9 @@ TEST(RecordWriter, SameBytesAsTheRowBuilderForEveryStorageOfEveryType) {
   RowLayout layout(fields);
   // Each value stored in every column: text of all lengths, digits or not,
   // integers, reals, blobs and NULL.
-  const char *values[] = {"'AB'", "'ABCDEFG'", "''", "'123456'", "'12'", "'1234567'", "'12a456'",
-                          "42", "-7", "70000", "2.5", "-0.125", "X'00FF'", "NULL"};
+  const char *values[] = {"'AB'",      "'ABCDEFG'", "''",      "'123456'", "'12'",
+                          "'1234567'", "'12a456'",  "42",      "-7",       "70000",
+                          "2.5",       "-0.125",    "X'00FF'", "NULL"};
   for (const char *v : values) {
     std::string cols;
     for (size_t i = 0; i < 10; ++i) cols += (i ? ", " : "") + std::string(v);

@@ -51,7 +51,8 @@ SelectOutcome SelectDriver::run(const SelectAsk &ask) {
   out.rc = RfcCall(h_, const_cast<char *>(ask.module.c_str()), exporting.get(), nullptr);
   char *exception = nullptr;
   if (out.rc == RFC_OK) out.rc = RFC_CALL;
-  while (out.rc == RFC_CALL && (out.rc = RfcReceive(h_, none.get(), nullptr, &exception)) == RFC_CALL) {
+  while (out.rc == RFC_CALL &&
+         (out.rc = RfcReceive(h_, none.get(), nullptr, &exception)) == RFC_CALL) {
     RFC_FUNCTIONNAME name{};
     EXPECT_EQ(RfcGetName(h_, name), RFC_OK);
     std::string cb = name;
@@ -118,7 +119,7 @@ void SelectDriver::receive_chunk(const SelectAsk &ask, SelectOutcome &out) {
   ReceivedTables tables({"DTAB", "MTAB"});
   ASSERT_EQ(RfcGetData(h_, imp.get(), tables.list.data()), RFC_OK);
   Chunk c{text(dhandle, sizeof dhandle), text(emsg, sizeof emsg), std::string(eod, 1),
-          text(table, sizeof table), ItLeng(tables.at(0)), ItFill(tables.at(0))};
+          text(table, sizeof table),     ItLeng(tables.at(0)),    ItFill(tables.at(0))};
   if (ask.keep_rows)
     for (unsigned i = 1; i <= c.rows; ++i)
       out.data.append(static_cast<const char *>(ItGetLine(tables.at(0), i)), c.width);
@@ -136,7 +137,8 @@ std::vector<std::string> SelectDriver::receive_lines(const char *table, ParamLis
   std::vector<std::string> lines;
   EXPECT_EQ(RfcGetData(h_, (importing ? importing : &none)->get(), tables.list.data()), RFC_OK);
   for (unsigned i = 1; i <= ItFill(tables.at(0)); ++i)
-    lines.push_back(text(static_cast<const char *>(ItGetLine(tables.at(0), i)), ItLeng(tables.at(0))));
+    lines.push_back(
+        text(static_cast<const char *>(ItGetLine(tables.at(0), i)), ItLeng(tables.at(0))));
   EXPECT_EQ(RfcSendData(h_, none.get(), tables.list.data()), RFC_OK);
   return lines;
 }

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "r3sim_process.h"
 #include "call_lists.h"
+#include "r3sim_process.h"
 #include "saprfc.h"
 
 namespace r3simtest {
@@ -21,9 +21,9 @@ struct SelectAsk {
   std::string debug;
   std::string dhandle = "4711";
   std::string dialog_flag;
-  int kill_chunk = 0;          // answer this chunk with KILLED_BY_QOR
-  std::string raise_unknown;   // raise this for a callback of another name
-  bool keep_rows = true;       // false: count rows only
+  int kill_chunk = 0;         // answer this chunk with KILLED_BY_QOR
+  std::string raise_unknown;  // raise this for a callback of another name
+  bool keep_rows = true;      // false: count rows only
   std::string module = "/QOR/Z_QOR_DIALOG";
 };
 

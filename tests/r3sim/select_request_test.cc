@@ -1,7 +1,7 @@
 // Reading the select the server describes in JDATA and MDATA lines.
-#include <gtest/gtest.h>
-
 #include "select_request.h"
+
+#include <gtest/gtest.h>
 
 using namespace r3sim;
 
@@ -17,8 +17,9 @@ std::vector<std::string> names(const SingleSelect &s) {
 
 TEST(SelectRequestTest, ClauseGroupsJoinTheirLinesAndBelongWhereTheyStand) {
   SelectRequest r = SelectRequest::parse(
-      {"gselect,y", "T,sflight,f,", "T,SPFLI,P,Left", "O,2", "p~carrid EQ f~carrid AND", "p~connid EQ f~connid",
-       "W,1", "T,looks like a table line", "GB,1", "f~carrid", "H,1", "COUNT( * ) GT 1", "OB,1", "f~carrid"},
+      {"gselect,y", "T,sflight,f,", "T,SPFLI,P,Left", "O,2", "p~carrid EQ f~carrid AND",
+       "p~connid EQ f~connid", "W,1", "T,looks like a table line", "GB,1", "f~carrid", "H,1",
+       "COUNT( * ) GT 1", "OB,1", "f~carrid"},
       {"f,carrid,c,Y,Count,", "SPFLI,CITYTO"});
   EXPECT_EQ(r.kind, SelectRequest::Kind::kJoin);
   EXPECT_TRUE(r.distinct);
@@ -64,10 +65,16 @@ TEST(SelectRequestTest, NselectFieldLinesGoToTheirSelects) {
 }
 
 TEST(SelectRequestTest, MalformedRequests) {
-  for (const auto &jdata : std::vector<std::vector<std::string>>{
-           {}, {"select"}, {"sselect"}, {"gselect", "W,1", "X EQ 1"}, {"nselect"},
-           {"sselect", "T,,,"}, {"sselect", "T,MARA,,", "W,2", "X EQ 1"},
-           {"sselect", "O,1", "X EQ 1"}, {"sselect", "T,MARA,,", "Q,1", "X"}}) {
+  for (const auto &jdata :
+       std::vector<std::vector<std::string>>{{},
+                                             {"select"},
+                                             {"sselect"},
+                                             {"gselect", "W,1", "X EQ 1"},
+                                             {"nselect"},
+                                             {"sselect", "T,,,"},
+                                             {"sselect", "T,MARA,,", "W,2", "X EQ 1"},
+                                             {"sselect", "O,1", "X EQ 1"},
+                                             {"sselect", "T,MARA,,", "Q,1", "X"}}) {
     EXPECT_THROW(SelectRequest::parse(jdata, {}), SelectError) << (jdata.empty() ? "" : jdata[0]);
   }
 }
