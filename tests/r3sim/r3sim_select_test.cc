@@ -69,20 +69,6 @@ TEST_F(SelectTest, FieldsWhereAndOrderByAreTheSelectsOwn) {
   ASSERT_EQ(statements().size(), 1u);
   EXPECT_EQ(direct(statements()[0], "SFLIGHT", {"CARRID", "CONNID", "FLDATE", "PRICE"}), expected);
   EXPECT_NE(statements()[0].find("'PA'"), std::string::npos) << statements()[0];
-
-  // LIKE, IN, BETWEEN and NOT on a qualified field.
-  ask.jdata = {"sselect", "T,SPFLI,,", "W,2",
-               "spfli~cityfrom LIKE 'F%' AND NOT carrid IN ('AU','BF')",
-               "AND connid BETWEEN 1 AND 9999"};
-  ask.mdata = {"SPFLI,CARRID,,,,", "SPFLI,CONNID,,,,", "SPFLI,CITYFROM,,,,"};
-  o = driver_.run(ask);
-  ASSERT_EQ(o.rc, RFC_OK) << o.error;
-  expected = direct(
-      "SELECT CARRID, CONNID, CITYFROM FROM SPFLI WHERE CITYFROM LIKE 'F%' AND "
-      "CARRID NOT IN ('AU', 'BF') ORDER BY MANDT, CARRID, CONNID",
-      "SPFLI", {"CARRID", "CONNID", "CITYFROM"});
-  ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(o.records(), expected) << o.chunks[0].emsg;
 }
 
 TEST_F(SelectTest, MetadataOnlyOrNothingAsFuncFlagAsks) {
