@@ -78,6 +78,17 @@ TEST(E2eSelect, EveryDemoTableArrivesAsR3ProducedIt) {
   EXPECT_EQ(r.last.kind, Record::Kind::kEnd);
   EXPECT_EQ(r.last.bytes.size(), width_of(mara));
   EXPECT_TRUE(r.data_closed);
+
+  // Metadata asked for as well: R/3's field lines come before the OK.
+  auto two = e2e::dictionary_fields(sys, "MARA", {"MATNR", "BRGEW"});
+  r = client.run("<sselect " + client.handles() + " data=\"Y\" metadata=\"Y\"><table name=\"MARA\"/>"
+                 "<field name=\"MATNR\"/><field name=\"BRGEW\"/></sselect>",
+                 width_of(two));
+  ASSERT_EQ(r.lines.size(), 3u) << ::testing::PrintToString(r.lines);
+  EXPECT_EQ(r.lines[0].rfind("MARA,MATNR,,C,0,", 0), 0u) << r.lines[0];
+  EXPECT_EQ(r.lines[1].rfind("MARA,BRGEW,,P,", 0), 0u) << r.lines[1];
+  EXPECT_EQ(r.lines[2], "OK");
+  EXPECT_EQ(r.rows.size(), 500u);
 }
 
 TEST(E2eSelect, RequestParametersAsR3ReceivedThem) {
