@@ -8,11 +8,13 @@
 #include "call_log.h"
 #include "chunk_sender.h"
 #include "fault_table.h"
+#include "generated_table.h"
 #include "qor_dialog.h"
-#include "row_builder.h"
+#include "record_writer.h"
 #include "select_callbacks.h"
 #include "select_statement.h"
 #include "system_config.h"
+#include "table_authority.h"
 
 namespace r3sim {
 
@@ -33,13 +35,20 @@ struct Prepared {
 };
 
 // All statements of the request, or the reason they cannot run.
-std::vector<std::unique_ptr<Prepared>> prepare_all(SqliteDb &db, const RequestParameters &params,
+std::vector<std::unique_ptr<Prepared>> prepare_all(Call &call, const RequestParameters &params,
                                                    std::string &first_table) {
+  SqliteDb &db = call.db();
   SelectRequest request = SelectRequest::parse(params.jdata, params.mdata);
   first_table = request.selects[0].tables[0].name;
   std::vector<std::unique_ptr<Prepared>> out;
   for (const auto &s : request.selects) {
-    out.push_back(std::make_unique<Prepared>(db, SelectStatement(db, s, request.distinct)));
+    SelectStatement statement(db, s, request.distinct);
+    // The system's own tables (users and their passwords) stay closed to
+    // extractions as they are to RFC_READ_TABLE.
+    for (const auto &t : statement.tables())
+      if (!TableAuthority::may_read(call, t.second))
+        throw SelectError("No authorisation to read table " + t.first);
+    out.push_back(std::make_unique<Prepared>(db, std::move(statement)));
     if (out.back()->statement.layout().width() != out[0]->statement.layout().width())
       throw SelectError("All selects of an nselect must have the same record width");
   }
@@ -53,12 +62,29 @@ int64_t row_limit(SqliteDb &db) {
 
 enum class Ended { kDone, kStopped, kLimit };
 
+// The rows of a plain read of a generated table, computed straight into
+// the chunk: the same rows the statement gives, without SQLite between.
+Ended stream_generated(Prepared &p, ChunkSender &sender, int64_t limit, int64_t &total) {
+  const auto &fields = p.statement.layout().fields();
+  for (int64_t r = 1; r <= p.statement.generated_rows(); ++r) {
+    if (limit > 0 && ++total > limit) return Ended::kLimit;
+    char *out = sender.row();
+    if (!out) return Ended::kStopped;
+    for (const auto &f : fields) GeneratedTable::put_binary(f, r, out + f.offset);
+  }
+  return Ended::kDone;
+}
+
 // Steps one statement into the chunks; SQLite errors become the EMSG.
 Ended stream(Call &call, Prepared &p, ChunkSender &sender, int64_t limit, int64_t &total) {
   int64_t row = CallLog::record(call.db(), call.session().number, "SQL", call.function(),
                                 {{"SQL", p.sql}}, "CALLED");
-  const auto &fields = p.statement.layout().fields();
-  std::vector<Value> values(fields.size());
+  if (p.statement.generated_rows() >= 0) {
+    Ended ended = stream_generated(p, sender, limit, total);
+    CallLog::set_result(call.db(), row, ended == Ended::kDone ? "OK" : "STOPPED");
+    return ended;
+  }
+  RecordWriter writer(p.statement.layout());
   Ended ended = Ended::kDone;
   try {
     while (p.stmt.step()) {
@@ -71,10 +97,7 @@ Ended stream(Call &call, Prepared &p, ChunkSender &sender, int64_t limit, int64_
         ended = Ended::kStopped;
         break;
       }
-      for (size_t c = 0; c < fields.size(); ++c) {
-        p.stmt.value_into(static_cast<int>(c), values[c]);
-        RowBuilder::put_binary(fields[c], values[c], out + fields[c].offset);
-      }
+      writer.write(p.stmt, out);
     }
   } catch (const DbError &e) {
     std::string why = std::string("SQL error: ") + e.what();
@@ -98,7 +121,7 @@ void select_flow(Call &call, const RequestParameters &params) {
   std::string table;
   std::vector<std::unique_ptr<Prepared>> statements;
   try {
-    statements = prepare_all(db, params, table);
+    statements = prepare_all(call, params, table);
   } catch (const SelectError &e) {
     ChunkSender(call, params.dhandle, table, 0, block, faults).fail(e.what());
     return;

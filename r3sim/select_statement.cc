@@ -34,6 +34,7 @@ std::string condition(const SelectSources &sources, const std::string &text, con
 SelectStatement::SelectStatement(SqliteDb &db, const SingleSelect &select, bool distinct) {
   SelectSources sources(db, select.tables);
   first_table_ = sources.first().def.name;
+  for (const auto &s : sources.all()) tables_.emplace_back(s.def.name, s.def.cclass);
   add_fields(sources, select);
   if (fields_.empty()) throw SelectError("No field of the select is in the output");
   layout_ = RowLayout(fields_);
@@ -57,6 +58,9 @@ SelectStatement::SelectStatement(SqliteDb &db, const SingleSelect &select, bool 
       group.empty() && !aggregated_ && !distinct)
     order = field_list(sources, "PRIMARY KEY", true);
   if (!order.empty()) sql_ += " ORDER BY " + order;
+  if (sources.all().size() == 1 && sources.first().def.generated() && blank(select.where) &&
+      group.empty() && blank(select.having) && order.empty() && !aggregated_ && !distinct)
+    generated_rows_ = sources.first().def.gen_rows;
 }
 
 void SelectStatement::add_fields(const SelectSources &sources, const SingleSelect &select) {

@@ -3,7 +3,9 @@
 // bound literals, and the metadata lines that describe the record.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "abap_field.h"
@@ -33,6 +35,12 @@ class SelectStatement {
   // The record: fields with their offsets, in output order.
   const RowLayout &layout() const { return layout_; }
   const std::string &first_table() const { return first_table_; }
+  // Name and authorisation group of every table the statement reads.
+  const std::vector<std::pair<std::string, std::string>> &tables() const { return tables_; }
+  // A plain read of a generated table (no condition, grouping or order)
+  // yields rows 1 to n in order, which the flow computes without SQL: n
+  // then; -1 for every other statement.
+  int64_t generated_rows() const { return generated_rows_; }
   // One line per output field: table, field, alias, type, offset,
   // length, decimals, description.
   std::vector<std::string> metadata() const;
@@ -50,7 +58,9 @@ class SelectStatement {
   std::string sql_;
   std::vector<Value> params_;
   std::string first_table_;
+  std::vector<std::pair<std::string, std::string>> tables_;
   bool aggregated_ = false;
+  int64_t generated_rows_ = -1;
 };
 
 }  // namespace r3sim
