@@ -42,10 +42,6 @@ class Qorrfc_Grp_Base_Select_Cbf : public Qorrfc_Function {
   // and never more digits than the field holds.
   static std::string blocksize(int bufmax, int min_bufsize);
 
-  // What the last reply held (tests read them).
-  const Qorrfc_Itab &jdata() const { return jdata_; }
-  const Qorrfc_Itab &mdata() const { return mdata_; }
-
  protected:
   // Empties both tables and sets the exporting values for the request
   // served, which it returns.
@@ -57,7 +53,7 @@ class Qorrfc_Grp_Base_Select_Cbf : public Qorrfc_Function {
   // The table line, the W, GB, H, OB groups and the field list of one
   // select element.
   void add_select_spec(const XERCES_CPP_NAMESPACE::DOMElement *select);
-  // One clause group from the elements named tag below parent.
+  // One clause group from the elements of the kind below parent.
   void add_clause_group(Clause kind, const XERCES_CPP_NAMESPACE::DOMElement *parent);
   // The four groups of a select, W GB H OB.
   void add_select_clauses(const XERCES_CPP_NAMESPACE::DOMElement *parent);
