@@ -51,8 +51,9 @@ echo "== qorcli select: flights of carrier LH as CSV, through the server"
 "$bin/qorcli" select --server "127.0.0.1:$port" --ashost 127.0.0.1 --sysnr 00 \
   --gwserv "$r3port" --client 800 --user DEMO --password welcome1 --lang EN \
   --table SFLIGHT --fields CARRID,CONNID,FLDATE,PRICE,CURRENCY,PLANETYPE,SEATSMAX,SEATSOCC \
-  --where "CARRID EQ 'LH' AND FLDATE LT '20270101'" --quiet | head -n 12
-echo "   (first rows shown)"
+  --where "CARRID EQ 'LH'" --quiet --output "$work/flights.csv"
+head -n 12 "$work/flights.csv"
+echo "   ... $(($(wc -l <"$work/flights.csv") - 1)) flights in all"
 
 if [ "${QORRFC_DEMO_KEEP:-0}" = 1 ]; then
   echo "== the server keeps running on port $port (Ctrl-C stops it and r3sim)"
