@@ -68,7 +68,12 @@ bool SelectSession::run(const std::string &select_xml, bool batch, const LayoutS
     FieldLayout field;
     if (FieldLayout::parse(line, field)) fields.push_back(field);
   }
-  if (fields.empty()) return fail("no metadata lines before the rows");
+  if (fields.empty()) {
+    // R/3 refused the select before any row (an unknown table, a bad
+    // condition): its reason follows the "OK".
+    collect_errors(request_);
+    return errors_.empty() ? fail("no metadata lines before the rows") : false;
+  }
   size_t width = record_width(fields);
   layout(fields, width);
   bool complete = read_records(width, row);
