@@ -18,11 +18,11 @@ TableList::~TableList() {
     if (t.ithandle) ItDelete(t.ithandle);
 }
 
-ITAB_H TableList::add(const char *name, unsigned row_width) {
+ITAB_H TableList::add(const char *name, unsigned row_width, unsigned type) {
   ITAB_H t = ItCreate(const_cast<char *>(name), row_width, 0, 0);
   entries_.insert(entries_.end() - 1,
                   RFC_TABLE{const_cast<char *>(name), static_cast<unsigned>(std::strlen(name)),
-                            RFCTYPE_CHAR, row_width, t, RFC_ITMODE_BYREFERENCE, 0});
+                            type, row_width, t, RFC_ITMODE_BYREFERENCE, 0});
   return t;
 }
 

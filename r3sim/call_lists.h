@@ -34,7 +34,7 @@ class TableList {
   TableList &operator=(const TableList &) = delete;
 
   // Adds a table with a new, empty internal table owned by the list.
-  ITAB_H add(const char *name, unsigned row_width);
+  ITAB_H add(const char *name, unsigned row_width, unsigned type = RFCTYPE_CHAR);
   RFC_TABLE *get();
   ITAB_H at(size_t i) const { return entries_[i].ithandle; }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "demo_random.h"
+#include "row_builder.h"
 #include "table_spec.h"
 
 namespace r3sim {
@@ -45,10 +46,9 @@ void GeneratedTable::attach(SqliteDb &db, const TableDef &def) {
 Value GeneratedTable::value(const AbapField &f, int64_t rowno) {
   switch (f.type) {
     case AbapType::kNumc: {
-      // Zero-padded like stored NUMC values, so text comparisons order rows.
-      std::string d = std::to_string(rowno);
-      if (d.size() >= f.length) return Value::text(d.substr(d.size() - f.length));
-      return Value::text(std::string(f.length - d.size(), '0') + d);
+      std::string d(f.length, '0');
+      numc_text(rowno, f.length, d.data());
+      return Value::text(d);
     }
     case AbapType::kDate: return Value::text(date_text(date_days(2000, 1, 1) + rowno % 10000));
     case AbapType::kTime: {
@@ -83,6 +83,25 @@ const char *GeneratedTable::pattern(int64_t rowno) {
     return p;
   }();
   return text.data() + rowno % kPatternPeriod;
+}
+
+void GeneratedTable::put_binary(const AbapField &f, int64_t rowno, char *dst) {
+  if (f.type == AbapType::kChar && f.length <= kPatternLength) {
+    std::memcpy(dst, pattern(rowno), f.length);
+  } else if (f.type == AbapType::kNumc) {
+    numc_text(rowno, f.length, dst);
+  } else {
+    RowBuilder::put_binary(f, value(f, rowno), dst);
+  }
+}
+
+// Zero-padded like stored NUMC values, so text comparisons order rows.
+void GeneratedTable::numc_text(int64_t rowno, unsigned length, char *out) {
+  uint64_t v = rowno < 0 ? 0 - static_cast<uint64_t>(rowno) : static_cast<uint64_t>(rowno);
+  for (unsigned i = length; i > 0; --i) {
+    out[i - 1] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
 }
 
 void GeneratedTable::value_into(const AbapField &f, int64_t rowno, Value &out) {

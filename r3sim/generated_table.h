@@ -27,6 +27,12 @@ class GeneratedTable {
   static constexpr int kPatternPeriod = 61;
   static constexpr unsigned kPatternLength = 65536;
   static const char *pattern(int64_t rowno);
+  // The field's value in row rowno in the binary layout at dst, as
+  // RowBuilder would lay out value(); C and N fields without allocation.
+  static void put_binary(const AbapField &field, int64_t rowno, char *dst);
+  // The row number as the text of an N field of length digits (zero-padded,
+  // its rightmost digits when too long) at out; no allocation.
+  static void numc_text(int64_t rowno, unsigned length, char *out);
 };
 
 // The virtual table module behind generated tables.

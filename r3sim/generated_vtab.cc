@@ -180,6 +180,12 @@ int column(sqlite3_vtab_cursor *cur, sqlite3_context *ctx, int i) {
                         SQLITE_STATIC);
     return SQLITE_OK;
   }
+  if (f.type == AbapType::kNumc && f.length <= 64) {
+    char digits[64];
+    GeneratedTable::numc_text(c->row, f.length, digits);
+    sqlite3_result_text(ctx, digits, static_cast<int>(f.length), SQLITE_TRANSIENT);
+    return SQLITE_OK;
+  }
   Value v = GeneratedTable::value(f, c->row);
   switch (v.kind) {
     case Value::Kind::kInt: sqlite3_result_int64(ctx, v.i); break;

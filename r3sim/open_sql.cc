@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "aggregate.h"
 #include "open_sql_lexer.h"
 
 namespace r3sim {
@@ -87,6 +88,7 @@ class Parser {
       return o;
     }
     if (t.kind != Token::kWord || is_reserved(t.text)) fail("Field or literal expected");
+    if (peek(1).kind == Token::kSymbol && peek(1).text == "(") return aggregate();
     std::string word = take().text;
     std::string qualifier, name = word;
     size_t tilde = word.find('~');
@@ -98,6 +100,32 @@ class Parser {
     if (!f) throw OpenSqlError("Unknown field " + word);
     o.is_field = true;
     o.field = *f;
+    return o;
+  }
+
+  // SUM( f ), COUNT( * ), COUNT( DISTINCT f ) and the like, as HAVING
+  // clauses compare them.
+  Operand aggregate() {
+    const Token &name = take();
+    auto a = aggregate_named(name.text);
+    if (!a || *a == Aggregate::kNone) fail("Unknown function " + name.text);
+    expect_symbol("(");
+    bool distinct = accept_word("DISTINCT");
+    Operand o;
+    o.is_field = true;
+    if (peek().kind == Token::kSymbol && peek().text == "*") {
+      if (*a != Aggregate::kCount || distinct) fail("Only COUNT( * ) takes '*'");
+      take();
+      o.field.sql = aggregate_sql(*a, "*", false);
+      o.field.field.name = "*";
+      o.field.field = aggregate_result(*a, o.field.field);
+    } else {
+      Operand arg = operand();
+      if (!arg.is_field) fail("Field expected");
+      o.field.sql = aggregate_sql(*a, arg.field.sql, distinct);
+      o.field.field = aggregate_result(*a, arg.field.field);
+    }
+    expect_symbol(")");
     return o;
   }
 

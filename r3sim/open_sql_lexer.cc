@@ -51,7 +51,7 @@ std::vector<Token> tokenize_open_sql(const std::string &s) {
       t.text = std::string(1, c);
       for (const char *op : two)
         if (s.compare(i, 2, op) == 0) t.text = op;
-      if (t.text.size() == 1 && std::string("=<>(),").find(c) == std::string::npos)
+      if (t.text.size() == 1 && std::string("=<>(),*").find(c) == std::string::npos)
         throw OpenSqlError("Invalid character '" + t.text + "' at position " + std::to_string(i + 1));
       i += t.text.size();
     }

@@ -29,4 +29,8 @@ class QorDialog {
 // named and sends the system information with the variant's batch values.
 void connect_flow(Call &call, const RequestParameters &params);
 
+// The select flow: runs the select the server described and sends its
+// metadata and rows back in callbacks, as the request's FUNC_FLAG asks.
+void select_flow(Call &call, const RequestParameters &params);
+
 }  // namespace r3sim

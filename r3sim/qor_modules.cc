@@ -8,6 +8,7 @@ namespace r3sim {
 void add_qor_modules(ModuleRegistry &registry, const std::string &ns) {
   QorDialog dialog;
   dialog.add_flow(RequestParameters::Flow::kConnect, connect_flow);
+  dialog.add_flow(RequestParameters::Flow::kSelect, select_flow);
   registry.add_module(ns + "Z_QOR_DIALOG", [dialog](Call &call) { dialog.run(call); });
 }
 

@@ -11,6 +11,7 @@
 #include "dictionary.h"
 #include "module_registry.h"
 #include "row_builder.h"
+#include "table_authority.h"
 #include "table_query.h"
 
 namespace r3sim {
@@ -24,16 +25,6 @@ constexpr unsigned kDataWidth = 512;
 std::string upper(std::string s) {
   for (auto &c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
-}
-
-// Whether the caller may read tables of this authorisation group.
-bool authorised(Call &call, const std::string &group) {
-  if (group.empty()) return true;
-  Stmt s = call.db().prepare("SELECT IFNULL(TABAUTH, '') FROM USR02 WHERE MANDT = ? AND BNAME = ?");
-  s.bind(1, std::string(call.session().logon.client)).bind(2, upper(call.session().logon.user));
-  if (!s.step()) return false;
-  std::string list = "," + s.text(0) + ",";
-  return list.find(",*,") != std::string::npos || list.find("," + group + ",") != std::string::npos;
 }
 
 void rfc_read_table(Call &call) {
@@ -55,7 +46,7 @@ void rfc_read_table(Call &call) {
   auto def = Dictionary::find(call.db(), upper(trimmed(table, sizeof table)));
   if (!def) return (void)call.raise("TABLE_NOT_AVAILABLE");
   if (!def->has_data()) return (void)call.raise("TABLE_WITHOUT_DATA");
-  if (!authorised(call, def->cclass)) return (void)call.raise("NOT_AUTHORIZED");
+  if (!TableAuthority::may_read(call, def->cclass)) return (void)call.raise("NOT_AUTHORIZED");
 
   TableSelect select;
   unsigned asked = ItLeng(fields) == kFieldsWidth ? ItFill(fields) : 0;

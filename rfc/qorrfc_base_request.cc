@@ -14,6 +14,7 @@
 #include "qorrfc_base_handler.h"
 #include "qorrfc_data_cbf.h"
 #include "qorrfc_genprog_cbf.h"
+#include "qorrfc_grp_base_select_cbf.h"
 #include "qorrfc_grp_bcompat_cbf.h"
 #include "qorrfc_grp_connect_cbf.h"
 #include "qorrfc_grp_function_cbf.h"

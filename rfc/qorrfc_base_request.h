@@ -32,6 +32,7 @@ class Qorrfc_Base_Handler;
 class Qorrfc_Data_Cbf;
 class Qorrfc_Function;
 class Qorrfc_Genprog_Cbf;
+class Qorrfc_Grp_Base_Select_Cbf;
 class Qorrfc_Grp_Bcompat_Cbf;
 class Qorrfc_Grp_Connect_Cbf;
 class Qorrfc_Grp_Function_Cbf;
@@ -117,6 +118,11 @@ class Qorrfc_Base_Request {
   // 100 bytes) is empty when the text is not valid. 0 or -1.
   static int decode_password(char *out, const char *text);
 
+  // Called while the select reply is built: the handle of the connection
+  // R/3 is to send its rows to (in batch mode taken from the gateway
+  // key's queue, where call_req_function put it).
+  const char *get_grp_dh();
+
   // The dialog function module and extraction report of the logon.
   const char *get_abapfm();
   const char *get_abapprog();
@@ -177,7 +183,7 @@ class Qorrfc_Base_Request {
   std::string abapfm_;
   std::string abapprog_;
   std::unique_ptr<Qorrfc_Grp_Connect_Cbf> grpconn_;
-  std::unique_ptr<Qorrfc_Function> grpssel_, grpnsel_, grpgsel_;
+  std::unique_ptr<Qorrfc_Grp_Base_Select_Cbf> grpssel_, grpnsel_, grpgsel_;
   std::unique_ptr<Qorrfc_Grp_Function_Cbf> grpfunc_;
   std::unique_ptr<Qorrfc_Grp_Bcompat_Cbf> bcfunc_;
   RFC_HANDLE rfc_handle_ = RFC_HANDLE_NULL;

@@ -11,6 +11,9 @@
 #include "qorrfc_grp_bcompat_cbf.h"
 #include "qorrfc_grp_connect_cbf.h"
 #include "qorrfc_grp_function_cbf.h"
+#include "qorrfc_grp_gselect_cbf.h"
+#include "qorrfc_grp_nselect_cbf.h"
+#include "qorrfc_grp_sselect_cbf.h"
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_mdata_cbf.h"
 #include "qorrfc_mq.h"
@@ -94,10 +97,20 @@ int Qorrfc_Base_Request::handle_grp_connect(RFC_HANDLE handle) {
   return receive_and_answer(this, grpconn_.get(), handle);
 }
 
-// The select replies belong to the select requests, which override these.
-int Qorrfc_Base_Request::handle_grp_sselect(RFC_HANDLE handle) { return handle_no_parameters(handle); }
-int Qorrfc_Base_Request::handle_grp_nselect(RFC_HANDLE handle) { return handle_no_parameters(handle); }
-int Qorrfc_Base_Request::handle_grp_gselect(RFC_HANDLE handle) { return handle_no_parameters(handle); }
+int Qorrfc_Base_Request::handle_grp_sselect(RFC_HANDLE handle) {
+  if (!grpssel_) grpssel_.reset(new Qorrfc_Grp_Sselect_Cbf("GRPSSEL", this));
+  return receive_and_answer(this, grpssel_.get(), handle);
+}
+
+int Qorrfc_Base_Request::handle_grp_nselect(RFC_HANDLE handle) {
+  if (!grpnsel_) grpnsel_.reset(new Qorrfc_Grp_Nselect_Cbf("GRPNSEL", this));
+  return receive_and_answer(this, grpnsel_.get(), handle);
+}
+
+int Qorrfc_Base_Request::handle_grp_gselect(RFC_HANDLE handle) {
+  if (!grpgsel_) grpgsel_.reset(new Qorrfc_Grp_Gselect_Cbf("GRPGSEL", this));
+  return receive_and_answer(this, grpgsel_.get(), handle);
+}
 
 int Qorrfc_Base_Request::handle_grp_function(RFC_HANDLE handle) {
   if (!grpfunc_) grpfunc_.reset(new Qorrfc_Grp_Function_Cbf("GRPFUNC", this));

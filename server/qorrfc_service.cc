@@ -7,6 +7,7 @@
 #include <ace/OS_NS_signal.h>
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_stdlib.h>
+#include <ace/OS_NS_sys_socket.h>
 #include <ace/OS_NS_unistd.h>
 #include <ace/Reactor.h>
 #include <ace/Thread_Manager.h>
@@ -85,8 +86,15 @@ int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Ad
   acceptor = new ACCEPTOR;
   // Serving goes on without a port that cannot be bound; the operator
   // must hear of it all the same.
-  if (acceptor->open(*addr, ACE_Reactor::instance(), 0, 1, 1) == -1)
+  if (acceptor->open(*addr, ACE_Reactor::instance(), 0, 1, 1) == -1) {
     ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: %m\n", port));
+    return 0;
+  }
+  // The acceptor listens with a queue of five. When many clients connect
+  // at once the kernel drops the handshakes that do not fit; such a client
+  // believes it is connected and waits for its handle record until it
+  // gives up. A queue as long as the system allows keeps them all.
+  ACE_OS::listen(acceptor->get_handle(), SOMAXCONN);
   return 0;
 }
 

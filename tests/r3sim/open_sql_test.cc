@@ -83,3 +83,19 @@ TEST_F(OpenSqlTest, InjectionStaysALiteral) {
   EXPECT_THROW(translator_.translate("CARRID = 'A'; DELETE FROM SFLIGHT"), OpenSqlError);
   EXPECT_THROW(translator_.translate("CARRID = 'A' -- comment"), OpenSqlError);
 }
+
+TEST_F(OpenSqlTest, AggregatesInHavingAndTheirLiteralTypes) {
+  SqlCondition c = translator_.translate(
+      "COUNT( * ) GT '5' AND SUM( f~price ) LE 10 AND COUNT( DISTINCT connid ) NE 2");
+  EXPECT_EQ(c.sql, "COUNT(*) > ? AND SUM(F.PRICE) <= ? AND COUNT(DISTINCT CONNID) <> ?");
+  ASSERT_EQ(c.params.size(), 3u);
+  // COUNT compares with integers whatever the literal looks like.
+  EXPECT_EQ(c.params[0].kind, Value::Kind::kInt);
+  EXPECT_EQ(c.params[0].i, 5);
+  EXPECT_EQ(c.params[1].kind, Value::Kind::kReal);
+  EXPECT_EQ(c.params[2].kind, Value::Kind::kInt);
+  EXPECT_THROW(translator_.translate("SUM( * ) GT 1"), OpenSqlError);
+  EXPECT_THROW(translator_.translate("MEDIAN( price ) GT 1"), OpenSqlError);
+  EXPECT_THROW(translator_.translate("SUM( 'x' ) GT 1"), OpenSqlError);
+  EXPECT_THROW(translator_.translate("PRICE * 2 GT 1"), OpenSqlError);
+}

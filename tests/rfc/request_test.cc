@@ -8,6 +8,8 @@
 #include "capture_handler.h"
 #include "password_text.h"
 #include "qorrfc_base_request.h"
+#include "qorrfc_grp_base_select_cbf.h"
+#include "qorrfc_mq.h"
 #include "qorrfcdc.h"
 #include "unix_qorrfc_service_options.h"
 
@@ -62,6 +64,14 @@ struct Batch_Request : Qorrfc_Base_Request {
   }
 };
 
+// A request with the given data and batch flags.
+struct Dialog_Request : Qorrfc_Base_Request {
+  Dialog_Request(Qorrfc_Base_Handler *h, char data, char batch) : Qorrfc_Base_Request(h) {
+    flags_[0] = data;
+    flags_[2] = batch;
+  }
+};
+
 TEST(BatchCall, RefusedWithoutVariantOrWithoutASeparateDataConnection) {
   Captured c;
   Batch_Request request(c.handler);
@@ -107,6 +117,35 @@ TEST(DecodePassword, InvertsTheTable) {
     EXPECT_EQ(Qorrfc_Base_Request::decode_password(out, qtest::password_text(password).c_str()), 0);
     EXPECT_EQ(std::string(out), password);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(GrpDh, DialogNamesTheDataConnectionBatchTakesTheQueuedHandle) {
+  Captured c;
+  Batch_Request request(c.handler);
+  // Without the logon's system information the gateway key is empty; the
+  // handle queued under it is the one the job's rows go to.
+  static const char queued[] = "0042 queued data connection";
+  Qorrfc_MQ_Registry::instance()->put("", queued);
+  EXPECT_STREQ(request.get_grp_dh(), queued);
+  // A data request without batch, or batch without data: dialog mode.
+  Dialog_Request dialog(c.handler, 'Y', 'N');
+  EXPECT_STREQ(dialog.get_grp_dh(), c.handler->handle());
+  Dialog_Request metadata_only(c.handler, 'N', 'Y');
+  EXPECT_STREQ(metadata_only.get_grp_dh(), c.handler->handle());
+}
+
+TEST(GrpSelect, BlocksizeIsTheLargerSizeInEightDigits) {
+  EXPECT_EQ(Qorrfc_Grp_Base_Select_Cbf::blocksize(0, 10000), "00010000");
+  EXPECT_EQ(Qorrfc_Grp_Base_Select_Cbf::blocksize(65536, 10000), "00065536");
+  EXPECT_EQ(Qorrfc_Grp_Base_Select_Cbf::blocksize(5000, 20000), "00020000");
+  // Nine digits do not fit: the largest size that does is sent instead of
+  // the first eight digits.
+  EXPECT_EQ(Qorrfc_Grp_Base_Select_Cbf::blocksize(123456789, 10000), "99999999");
+  EXPECT_EQ(Qorrfc_Grp_Base_Select_Cbf::blocksize(0, 2000000000), "99999999");
 }
 
 }  // namespace

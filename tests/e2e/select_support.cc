@@ -1,0 +1,129 @@
+#include "select_support.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "dictionary.h"
+#include "logon_options.h"
+#include "row_builder.h"
+
+namespace e2e {
+
+using qorclient::MainSession;
+using qorclient::Record;
+
+SelectClient::SelectClient(E2eSystem &sys) : sys_(sys) {
+  logon_ = sys_.open();
+  EXPECT_TRUE(logon_->send_request(qorclient::connect_element(sys_.logon())));
+  std::string line;
+  EXPECT_TRUE(logon_->read_line(line));
+  EXPECT_FALSE(MainSession::is_error_line(line)) << line;
+  data_ = sys_.open();
+}
+
+std::string SelectClient::handles() const {
+  return "chandle=\"" + chandle() + "\" dhandle=\"" + dhandle() + "\"";
+}
+
+std::unique_ptr<MainSession> SelectClient::send(const std::string &element) {
+  auto request = sys_.open();
+  EXPECT_TRUE(request->send_request(element)) << request->error();
+  return request;
+}
+
+SelectResult SelectClient::run(const std::string &element, size_t width) {
+  SelectResult result;
+  auto request = send(element);
+  // The request connection may close before the last record is read.
+  if (width > 0) {
+    Record record;
+    while (data_->read_record(width, record) && record.kind == Record::Kind::kRow)
+      result.rows.push_back(record.bytes);
+    result.last = record;
+    std::string more;
+    result.data_closed = !data_->stream().read_exact(1, more, std::chrono::seconds(10)) &&
+                         data_->stream().at_eof();
+  }
+  result.lines = request->read_until_closed();
+  data_ = sys_.open();
+  return result;
+}
+
+std::vector<r3sim::AbapField> dictionary_fields(E2eSystem &sys, const std::string &table,
+                                                const std::vector<std::string> &names) {
+  auto def = r3sim::Dictionary::find(sys.r3sim().db(), table);
+  if (!def) ADD_FAILURE() << "no table " << table;
+  if (!def || names.empty()) return def ? def->fields : std::vector<r3sim::AbapField>();
+  std::vector<r3sim::AbapField> picked;
+  for (const auto &name : names) {
+    const r3sim::AbapField *f = def->field(name);
+    if (f) picked.push_back(*f);
+    if (!f) ADD_FAILURE() << "no field " << table << "-" << name;
+  }
+  return picked;
+}
+
+std::vector<std::string> direct_rows(E2eSystem &sys, const std::string &sql,
+                                     const std::vector<r3sim::AbapField> &fields) {
+  r3sim::RowLayout layout(fields);
+  r3sim::Stmt s = sys.r3sim().db().prepare(sql);
+  std::vector<std::string> rows;
+  while (s.step()) {
+    std::vector<r3sim::Value> values;
+    for (int c = 0; c < s.columns(); ++c) values.push_back(s.value(c));
+    std::string row(layout.width(), '\0');
+    r3sim::RowBuilder::build_row(layout, values, &row[0]);
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+namespace {
+// DETAIL of the call-log rows of kind and function after `after`.
+std::vector<std::string> details(E2eSystem &sys, int64_t after, const std::string &prefix) {
+  std::vector<std::string> out;
+  for (const std::string &row : starting_with(sys.calls(after), prefix + "|")) {
+    std::string rest = row.substr(prefix.size() + 1);
+    out.push_back(rest.substr(0, rest.rfind('|')));
+  }
+  return out;
+}
+
+std::vector<std::string> detail_lines(E2eSystem &sys, int64_t after) {
+  std::vector<std::string> all = details(sys, after, "CALLBACK Z_QOR_GET_REQUEST_PARAMETERS");
+  if (all.size() != 1) ADD_FAILURE() << all.size() << " request-parameter callbacks";
+  std::vector<std::string> lines;
+  std::istringstream in(all.empty() ? "" : all.front());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+}  // namespace
+
+std::vector<std::string> logged_sql(E2eSystem &sys, int64_t after) {
+  std::vector<std::string> out;
+  for (const std::string &d : details(sys, after, "SQL /QOR/Z_QOR_DIALOG"))
+    out.push_back(d.rfind("SQL=", 0) == 0 ? d.substr(4) : d);
+  return out;
+}
+
+std::vector<std::string> received_lines(E2eSystem &sys, int64_t after, const std::string &kind) {
+  std::vector<std::string> out;
+  for (const std::string &line : starting_with(detail_lines(sys, after), kind + "="))
+    out.push_back(line.substr(kind.size() + 1));
+  return out;
+}
+
+std::string received_value(E2eSystem &sys, int64_t after, const std::string &name) {
+  std::vector<std::string> lines = received_lines(sys, after, name);
+  return lines.empty() ? std::string() : lines.front();
+}
+
+void add_fault(E2eSystem &sys, const std::string &fault, const std::string &arg, int64_t nth) {
+  r3sim::Stmt s = sys.r3sim().db().prepare(
+      "INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, ARG, NTH, TIMES) "
+      "VALUES ('/QOR/Z_QOR_DIALOG', ?, ?, ?, 1)");
+  s.bind(1, fault).bind(2, arg).bind(3, nth).step();
+}
+
+}  // namespace e2e

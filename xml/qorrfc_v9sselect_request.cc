@@ -1,0 +1,6 @@
+#include "qorrfc_v9sselect_request.h"
+
+Qorrfc_V9sselect_Request::Qorrfc_V9sselect_Request(Qorrfc_Base_Handler *request_connection,
+                                                   XERCES_CPP_NAMESPACE::XercesDOMParser *parser)
+    : Qorrfc_V9select_Request(request_connection, parser,
+                              &Qorrfc_Base_Request::handle_grp_sselect) {}
