@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the demo: a simulated R/3 system with its demo
 # data, a first check that it is reachable, the server, a client logging on
-# through it and extracting Lufthansa's flights as CSV; then stops both.
+# through it and extracting one carrier's flights as CSV; then stops both.
 # QORRFC_DEMO_KEEP=1 keeps them running afterwards (Ctrl-C stops them).
 #   QORRFC_DEMO_R3_PORT (default 3300), QORRFC_DEMO_PORT (default 6999)
 set -euo pipefail
@@ -47,11 +47,11 @@ echo "== qorcli info: a client logs on through the server"
 "$bin/qorcli" info --server "127.0.0.1:$port" --ashost 127.0.0.1 --sysnr 00 \
   --gwserv "$r3port" --client 800 --user DEMO --password welcome1 --lang EN
 
-echo "== qorcli select: flights of carrier LH as CSV, through the server"
+echo "== qorcli select: flights of carrier QA (Quorra Air) as CSV, through the server"
 "$bin/qorcli" select --server "127.0.0.1:$port" --ashost 127.0.0.1 --sysnr 00 \
   --gwserv "$r3port" --client 800 --user DEMO --password welcome1 --lang EN \
   --table SFLIGHT --fields CARRID,CONNID,FLDATE,PRICE,CURRENCY,PLANETYPE,SEATSMAX,SEATSOCC \
-  --where "CARRID EQ 'LH'" --quiet --output "$work/flights.csv"
+  --where "CARRID EQ 'QA'" --quiet --output "$work/flights.csv"
 head -n 12 "$work/flights.csv"
 echo "   ... $(($(wc -l <"$work/flights.csv") - 1)) flights in all"
 

@@ -16,12 +16,12 @@ std::vector<std::string> logon_args(E2eSystem &sys) {
           "--user", "DEMO", "--password", "welcome1", "--lang", "EN"};
 }
 
-struct Run {
+struct CliRun {
   int code;
   std::string out, err;
 };
 
-Run qorcli(E2eSystem &sys, std::vector<std::string> args) {
+CliRun qorcli(E2eSystem &sys, std::vector<std::string> args) {
   std::vector<std::string> argv{qtest::bin("qorcli"), "select"};
   for (auto &a : logon_args(sys)) argv.push_back(a);
   for (auto &a : args) argv.push_back(a);
@@ -57,13 +57,13 @@ std::vector<std::string> sflight_csv(E2eSystem &sys, const std::string &carrier)
 
 TEST(E2eQorcliSelect, CsvJsonAndRawOfTheSameRows) {
   E2eSystem sys;
-  std::vector<std::string> expected = sflight_csv(sys, "LH");
+  std::vector<std::string> expected = sflight_csv(sys, "QA");
   ASSERT_FALSE(expected.empty());
   std::vector<std::string> select{"--table", "SFLIGHT", "--fields", "CARRID,CONNID,FLDATE,SEATSMAX",
-                                  "--where", "CARRID EQ 'LH'"};
+                                  "--where", "CARRID EQ 'QA'"};
 
   std::vector<std::string> csv_args = select;
-  Run csv = qorcli(sys, csv_args);
+  CliRun csv = qorcli(sys, csv_args);
   ASSERT_EQ(csv.code, 0) << csv.err;
   std::vector<std::string> got = lines(csv.out);
   ASSERT_FALSE(got.empty());
@@ -72,30 +72,30 @@ TEST(E2eQorcliSelect, CsvJsonAndRawOfTheSameRows) {
 
   std::vector<std::string> json_args = select;
   json_args.insert(json_args.end(), {"--format", "json"});
-  Run json = qorcli(sys, json_args);
+  CliRun json = qorcli(sys, json_args);
   ASSERT_EQ(json.code, 0) << json.err;
   std::vector<std::string> objects = lines(json.out);
   ASSERT_EQ(objects.size(), expected.size());
-  EXPECT_EQ(objects[0].rfind("{\"CARRID\":\"LH\",\"CONNID\":\"", 0), 0u) << objects[0];
+  EXPECT_EQ(objects[0].rfind("{\"CARRID\":\"QA\",\"CONNID\":\"", 0), 0u) << objects[0];
   EXPECT_NE(objects[0].find(",\"SEATSMAX\":"), std::string::npos);
 
   // Raw records: C3 N4 D8, then I aligned on 4 → 20 bytes a row.
   std::vector<std::string> raw_args = select;
   raw_args.insert(raw_args.end(), {"--format", "raw"});
-  Run raw = qorcli(sys, raw_args);
+  CliRun raw = qorcli(sys, raw_args);
   ASSERT_EQ(raw.code, 0) << raw.err;
   EXPECT_EQ(raw.out.size(), expected.size() * 20);
-  EXPECT_EQ(raw.out.substr(0, 3), "LH ");
+  EXPECT_EQ(raw.out.substr(0, 3), "QA ");
 }
 
 TEST(E2eQorcliSelect, TheServersErrorsReachTheUserWithAFailingExitStatus) {
   E2eSystem sys;
-  Run unknown = qorcli(sys, {"--table", "ZNO_SUCH_TABLE"});
+  CliRun unknown = qorcli(sys, {"--table", "ZNO_SUCH_TABLE"});
   EXPECT_EQ(unknown.code, 1);
   EXPECT_EQ(unknown.err.rfind("E,", 0), 0u) << unknown.err;
   EXPECT_EQ(unknown.out, "");
 
-  Run usage = qorcli(sys, {"--fields", "CARRID"});
+  CliRun usage = qorcli(sys, {"--fields", "CARRID"});
   EXPECT_EQ(usage.code, 2);
   EXPECT_NE(usage.err.find("select needs either --table or --xml"), std::string::npos);
 }
