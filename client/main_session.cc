@@ -67,13 +67,13 @@ std::vector<std::string> MainSession::read_until_closed() {
 }
 
 bool MainSession::read_record(size_t width, Record &record) {
-  std::string raw;
+  std::string &raw = record_buffer_;
   if (!stream_.read_exact(width + 1, raw, timeout_)) {
     error_ = "data connection ended inside a record";
     return false;
   }
   record.flag = static_cast<unsigned char>(raw.back());
-  record.bytes = raw.substr(0, width);
+  record.bytes.assign(raw, 0, width);
   bool zero = record.bytes.find_first_not_of('\0') == std::string::npos;
   record.kind = Record::Kind::kRow;
   if (zero && record.flag == 0xFF) record.kind = Record::Kind::kEnd;

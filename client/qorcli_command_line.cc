@@ -1,5 +1,6 @@
 #include "qorcli_command_line.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -34,6 +35,9 @@ const char *QorcliCommandLine::usage() {
          "\n"
          "Commands:\n"
          "  info              log on and print the system-information line\n"
+         "  select            extract rows: --table T [--fields F1,F2,...] [--where COND]\n"
+         "                    or --xml FILE (any sselect, nselect or gselect element);\n"
+         "                    [--batch] [--format csv|json|raw] [--output FILE] [--quiet]\n"
          "  encode-password PASSWORD\n"
          "                    print the hexadecimal text that carries PASSWORD\n"
          "                    (the value of xpasswd)\n"
@@ -49,11 +53,27 @@ const char *QorcliCommandLine::usage() {
          "  --lang L             logon language\n"
          "  --plain-password     send the password as it is\n"
          "  --timeout SECONDS    longest wait for a reply (default 60)\n"
+         "\n"
+         "Select options:\n"
+         "  --table T            the table to read\n"
+         "  --fields F1,F2       its fields to read (default: all)\n"
+         "  --where COND         an Open SQL condition, e.g. \"CARRID EQ 'LH'\"\n"
+         "  --xml FILE           send this select element instead ('-' = standard input)\n"
+         "  --batch              run the extraction as an R/3 background job\n"
+         "  --format F           csv (with a header line, the default), json (one\n"
+         "                       object per line) or raw (the records unchanged)\n"
+         "  --output FILE        write the rows there instead of standard output\n"
+         "  --quiet              no progress line on a terminal\n"
          "  --help               this text\n"
          "\n"
          "Errors the server reports are printed as they came (its E-lines) on\n"
          "standard error. Exit status: 0 done, 1 the server reported an error,\n"
          "2 bad command line, 3 no connection or no reply.\n";
+}
+
+int QorcliCommandLine::usage_error(const std::string &why) {
+  std::fprintf(stderr, "qorcli: %s\n%s", why.c_str(), usage());
+  return kUsage;
 }
 
 QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args) {
@@ -62,15 +82,17 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
   const std::map<std::string, std::string *> texts = {
       {"--ashost", &l.ashost}, {"--sysnr", &l.sysnr},       {"--gwserv", &l.gwserv},
       {"--client", &l.client}, {"--user", &l.user},         {"--password", &l.password},
-      {"--lang", &l.lang}};
+      {"--lang", &l.lang},     {"--table", &c.select.table}, {"--fields", &c.select.fields},
+      {"--where", &c.select.where}, {"--output", &c.output},   {"--xml", &c.xml_file}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
     if (a == "--help" || a == "-h") {
       c.help = true;
       return c;
     }
-    if (a == "--plain-password") {
-      l.plain_password = true;
+    if (a == "--plain-password" || a == "--batch" || a == "--quiet") {
+      bool &flag = a == "--batch" ? c.select.batch : a == "--quiet" ? c.quiet : l.plain_password;
+      flag = true;
       continue;
     }
     if (a.rfind("--", 0) != 0) {
@@ -93,6 +115,12 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
         c.error = "--server wants HOST:PORT, not " + v;
         return c;
       }
+    } else if (a == "--format") {
+      if (v != "csv" && v != "json" && v != "raw") {
+        c.error = "--format wants csv, json or raw, not " + v;
+        return c;
+      }
+      c.format = v;
     } else if (a == "--timeout") {
       if (!to_int(v, 1, 86400, c.timeout_seconds)) {
         c.error = "--timeout wants seconds (1 to 86400), not " + v;

@@ -6,19 +6,30 @@
 #include <vector>
 
 #include "logon_options.h"
+#include "select_request.h"
 
 namespace qorclient {
+
+// qorcli's exit status.
+enum QorcliExit { kDone = 0, kServerError = 1, kUsage = 2, kNoConnection = 3 };
 
 struct QorcliCommandLine {
   std::string command;
   LogonOptions logon;
   std::vector<std::string> arguments;  // what is not an option
+  SelectOptions select;
+  std::string format = "csv";  // csv, json or raw
+  std::string output;          // file for the rows; empty = standard output
+  std::string xml_file;        // a select element of the user's own
+  bool quiet = false;          // no progress line
   int timeout_seconds = 60;
   bool help = false;
   std::string error;  // set when the line cannot be used
 
   static QorcliCommandLine parse(const std::vector<std::string> &args);
   static const char *usage();
+  // Says why the command line cannot be used, then the usage; kUsage.
+  static int usage_error(const std::string &why);
 };
 
 }  // namespace qorclient

@@ -7,27 +7,21 @@
 #include "main_session.h"
 #include "password_encoder.h"
 #include "qorcli_command_line.h"
+#include "select_command.h"
 
 using namespace qorclient;
 
 namespace {
 
-enum Exit { kDone = 0, kServerError = 1, kUsage = 2, kNoConnection = 3 };
-
-int usage_error(const std::string &why) {
-  std::fprintf(stderr, "qorcli: %s\n%s", why.c_str(), QorcliCommandLine::usage());
-  return kUsage;
-}
-
 // Logs on with a connect element and prints the system-information line.
 int info(const QorcliCommandLine &cl) {
   const LogonOptions &logon = cl.logon;
-  if (logon.server_host.empty()) return usage_error("info needs --server HOST:PORT");
+  if (logon.server_host.empty()) return QorcliCommandLine::usage_error("info needs --server HOST:PORT");
   std::string request;
   try {
     request = connect_element(logon);
   } catch (const std::invalid_argument &e) {
-    return usage_error(e.what());
+    return QorcliCommandLine::usage_error(e.what());
   }
   MainSession session(std::chrono::seconds(cl.timeout_seconds));
   if (!session.open(logon.server_host, logon.server_port) || !session.send_request(request)) {
@@ -54,7 +48,7 @@ int info(const QorcliCommandLine &cl) {
 }
 
 int encode(const QorcliCommandLine &cl) {
-  if (cl.arguments.size() != 1) return usage_error("encode-password needs one PASSWORD");
+  if (cl.arguments.size() != 1) return QorcliCommandLine::usage_error("encode-password needs one PASSWORD");
   try {
     std::printf("%s\n", encode_password(cl.arguments[0]).c_str());
   } catch (const std::invalid_argument &e) {
@@ -72,8 +66,9 @@ int main(int argc, char **argv) {
     std::fputs(QorcliCommandLine::usage(), stdout);
     return kDone;
   }
-  if (!cl.error.empty()) return usage_error(cl.error);
+  if (!cl.error.empty()) return QorcliCommandLine::usage_error(cl.error);
   if (cl.command == "info") return info(cl);
   if (cl.command == "encode-password") return encode(cl);
-  return usage_error("unknown command " + cl.command);
+  if (cl.command == "select") return select_command(cl);
+  return QorcliCommandLine::usage_error("unknown command " + cl.command);
 }

@@ -110,10 +110,10 @@ bool SocketStream::fill(std::chrono::steady_clock::time_point deadline) {
   }
 }
 
-std::string SocketStream::take(size_t n) {
-  std::string out = buffer_.substr(pos_, n);
+void SocketStream::take(size_t n, std::string &out) {
+  // assign keeps out's storage: reading many records allocates nothing.
+  out.assign(buffer_, pos_, n);
   pos_ += out.size();
-  return out;
 }
 
 bool SocketStream::read_line(std::string &line, Timeout timeout) {
@@ -121,10 +121,10 @@ bool SocketStream::read_line(std::string &line, Timeout timeout) {
   size_t nl;
   while ((nl = buffer_.find('\n', pos_)) == std::string::npos)
     if (!fill(deadline)) {
-      line = take(std::string::npos);
+      take(std::string::npos, line);
       return false;
     }
-  line = take(nl + 1 - pos_);
+  take(nl + 1 - pos_, line);
   return true;
 }
 
@@ -132,10 +132,10 @@ bool SocketStream::read_exact(size_t n, std::string &out, Timeout timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (buffer_.size() - pos_ < n)
     if (!fill(deadline)) {
-      out = take(std::string::npos);
+      take(std::string::npos, out);
       return false;
     }
-  out = take(n);
+  take(n, out);
   return true;
 }
 

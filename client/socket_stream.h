@@ -37,7 +37,7 @@ class SocketStream {
   // error or end of stream.
   bool fill(std::chrono::steady_clock::time_point deadline);
   // Hands out the next n buffered bytes (all when n is npos).
-  std::string take(size_t n);
+  void take(size_t n, std::string &out);
 
   int fd_ = -1;
   bool eof_ = false;

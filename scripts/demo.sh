@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the demo: a simulated R/3 system with its demo
-# data, a first check that it is reachable, and the server in the
-# foreground, and a client logging on through it (Ctrl-C stops both).
+# data, a first check that it is reachable, the server, a client logging on
+# through it and extracting one carrier's flights as CSV; then stops both.
+# QORRFC_DEMO_KEEP=1 keeps them running afterwards (Ctrl-C stops them).
 #   QORRFC_DEMO_R3_PORT (default 3300), QORRFC_DEMO_PORT (default 6999)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,5 +47,16 @@ echo "== qorcli info: a client logs on through the server"
 "$bin/qorcli" info --server "127.0.0.1:$port" --ashost 127.0.0.1 --sysnr 00 \
   --gwserv "$r3port" --client 800 --user DEMO --password welcome1 --lang EN
 
-echo "== the server keeps running (Ctrl-C stops it and r3sim)"
-wait "$srvpid"
+echo "== qorcli select: flights of carrier QA (Quorra Air) as CSV, through the server"
+"$bin/qorcli" select --server "127.0.0.1:$port" --ashost 127.0.0.1 --sysnr 00 \
+  --gwserv "$r3port" --client 800 --user DEMO --password welcome1 --lang EN \
+  --table SFLIGHT --fields CARRID,CONNID,FLDATE,PRICE,CURRENCY,PLANETYPE,SEATSMAX,SEATSOCC \
+  --where "CARRID EQ 'QA'" --quiet --output "$work/flights.csv"
+head -n 12 "$work/flights.csv"
+echo "   ... $(($(wc -l <"$work/flights.csv") - 1)) flights in all"
+
+if [ "${QORRFC_DEMO_KEEP:-0}" = 1 ]; then
+  echo "== the server keeps running on port $port (Ctrl-C stops it and r3sim)"
+  wait "$srvpid"
+fi
+echo "== stopping the server and r3sim"

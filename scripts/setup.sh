@@ -23,4 +23,4 @@ fi
 
 build=${QORRFC_BUILD_DIR:-build}
 cmake -S . -B "$build" -DQORRFC_SANITIZE="${QORRFC_SANITIZE:-}" ${QORRFC_CMAKE_ARGS:-} >/dev/null
-cmake --build "$build" -j "${QORRFC_JOBS:-2}"
+cmake --build "$build" -j "${QORRFC_JOBS:-2}" ${QORRFC_TARGETS:+--target $QORRFC_TARGETS}
