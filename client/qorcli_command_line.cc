@@ -37,6 +37,9 @@ const char *QorcliCommandLine::usage() {
          "  encode-password PASSWORD\n"
          "                    print the hexadecimal text that carries PASSWORD\n"
          "                    (the value of xpasswd)\n"
+         "  compat --table T --length N [--where CONDITION]\n"
+         "                    extract through the dialog-compatibility port\n"
+         "                    (--server names that port); records one a line\n"
          "\n"
          "Logon options:\n"
          "  --server HOST:PORT   the server's main port\n"
@@ -62,7 +65,7 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
   const std::map<std::string, std::string *> texts = {
       {"--ashost", &l.ashost}, {"--sysnr", &l.sysnr},       {"--gwserv", &l.gwserv},
       {"--client", &l.client}, {"--user", &l.user},         {"--password", &l.password},
-      {"--lang", &l.lang}};
+      {"--lang", &l.lang},     {"--table", &c.table},       {"--where", &c.where}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
     if (a == "--help" || a == "-h") {
@@ -91,6 +94,11 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
     } else if (a == "--server") {
       if (!split_server(v, l.server_host, l.server_port)) {
         c.error = "--server wants HOST:PORT, not " + v;
+        return c;
+      }
+    } else if (a == "--length") {
+      if (!to_int(v, 1, 99999999, c.length)) {
+        c.error = "--length wants a record length (1 to 99999999), not " + v;
         return c;
       }
     } else if (a == "--timeout") {

@@ -13,6 +13,8 @@ struct QorcliCommandLine {
   std::string command;
   LogonOptions logon;
   std::vector<std::string> arguments;  // what is not an option
+  std::string table, where;            // compat
+  int length = 0;
   int timeout_seconds = 60;
   bool help = false;
   std::string error;  // set when the line cannot be used

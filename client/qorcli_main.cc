@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "compat_command.h"
 #include "main_session.h"
 #include "password_encoder.h"
 #include "qorcli_command_line.h"
@@ -75,5 +76,6 @@ int main(int argc, char **argv) {
   if (!cl.error.empty()) return usage_error(cl.error);
   if (cl.command == "info") return info(cl);
   if (cl.command == "encode-password") return encode(cl);
+  if (cl.command == "compat") return compat_command(cl);
   return usage_error("unknown command " + cl.command);
 }
