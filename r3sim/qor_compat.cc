@@ -109,6 +109,7 @@ std::string Extraction::run(const TableDef &def, const std::string &where,
   if (!stream.finish()) {
     CallLog::record(call.db(), call.session().number, "CALLBACK", "CALLER_D", {},
                     stream.failure());
+    message("Extraction cancelled: CALLER_D " + stream.failure());
     return "CALLER_D " + stream.failure();
   }
   if (auto f = FaultTable::take(call.db(), fn, "NO_COMPLETION"))
