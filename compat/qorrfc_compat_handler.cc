@@ -42,6 +42,18 @@ Qorrfc_Compat_Handler::~Qorrfc_Compat_Handler() {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Leaving Qorrfc_Compat_Handler destructor\n"));
 }
 
+int Qorrfc_Compat_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
+  if (mask != ACE_Event_Handler::READ_MASK) {
+    // An ended connection follows no links, and two connections that name
+    // each other must not keep each other alive once both have ended.
+    logon_link_.reset();
+    data_link_.reset();
+    logon_link(nullptr);
+    release_data_connection();
+  }
+  return Qorrfc_Base_Handler::handle_close(fd, mask);
+}
+
 int Qorrfc_Compat_Handler::send_handle() { return send_format("HANDLE %s\n", handle()); }
 
 const char *Qorrfc_Compat_Handler::request_too_large_text() const {

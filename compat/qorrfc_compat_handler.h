@@ -58,6 +58,9 @@ class Qorrfc_Compat_Handler : public Qorrfc_Base_Handler {
   int send_handle() override;
   // Called by the worker with one command line (without its line feed).
   int handle_mb(ACE_Message_Block *request) override;
+  // Called with ALL_EVENTS_MASK as the worker ends (and with READ_MASK by
+  // the reactor): gives up the links before the connection's own reference.
+  int handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) override;
   // Called by the worker before closing for an oversized request.
   const char *request_too_large_text() const override;
 

@@ -28,8 +28,10 @@ int Qorrfc_Compat_Handler::dconnect(const Command &) {
   const char *missing = nullptr;
   if (!logon_link_.linked())
     missing = "ERROR DCONNECT needs a logon connection (CHANDLE)\n";
-  else if (logon_connection() == nullptr)
+  else if (live_logon_link() == nullptr)
     missing = "ERROR logon connection has ended\n";
+  else if (logon_connection() == nullptr)
+    missing = "ERROR CHANDLE names no compatibility connection\n";
   else if (!data_link_.linked())
     missing = "ERROR DCONNECT needs a data connection (DHANDLE)\n";
   else if (live_data_link() == nullptr)

@@ -4,7 +4,7 @@
 #include "qorrfc_handler_registry.h"
 
 void Qorrfc_Compat_Link::set(Qorrfc_Base_Handler *owner, Qorrfc_Handler_Ref target) {
-  if (target.get() == owner) {
+  if (owner != nullptr && target.get() == owner) {
     target_.reset();
     self_ = owner;
   } else {

@@ -12,6 +12,8 @@ class Qorrfc_Compat_Link {
  public:
   // Links owner to target; target may be owner itself.
   void set(Qorrfc_Base_Handler *owner, Qorrfc_Handler_Ref target);
+  // Gives the link up.
+  void reset() { set(nullptr, Qorrfc_Handler_Ref()); }
   bool linked() const { return self_ != nullptr || static_cast<bool>(target_); }
   // The linked connection if it has not ended, else null.
   Qorrfc_Base_Handler *live() const;

@@ -2,6 +2,7 @@
 // it, with the stored values read back from the handler itself.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
 #include "in_process_server.h"
@@ -189,6 +190,27 @@ TEST_F(CompatDispatcher, UndecodablePasswordIsALogonError) {
             "ERROR+ Group=101, Key=RFC_ERROR_PROGRAM\n"
             "ERROR+ Message=Invalid encrypted password from QOR\n"
             "ERROR RFC request terminated\n");
+}
+
+std::atomic<int> counted_destroyed{0};
+
+class Counted_Compat_Handler : public Qorrfc_Compat_Handler {
+ public:
+  ~Counted_Compat_Handler() override { ++counted_destroyed; }
+};
+
+TEST(CompatLinks, ConnectionsThatNameEachOtherAreFreedWhenTheyEnd) {
+  qtest::InProcessServer<Counted_Compat_Handler> server;
+  counted_destroyed = 0;
+  {
+    Client a(server.port()), b(server.port()), c(server.port());
+    EXPECT_EQ(a("CHANDLE " + b.handle), "OK\n");
+    EXPECT_EQ(b("CHANDLE " + a.handle), "OK\n");
+    EXPECT_EQ(b("DHANDLE " + c.handle), "OK\n");
+    EXPECT_EQ(c("CHANDLE " + b.handle), "OK\n");
+  }
+  EXPECT_TRUE(server.wait_for_workers(10s));
+  EXPECT_EQ(counted_destroyed, 3);
 }
 
 }  // namespace
