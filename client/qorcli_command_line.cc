@@ -41,6 +41,9 @@ const char *QorcliCommandLine::usage() {
          "  encode-password PASSWORD\n"
          "                    print the hexadecimal text that carries PASSWORD\n"
          "                    (the value of xpasswd)\n"
+         "  compat --table T --length N [--where CONDITION]\n"
+         "                    extract through the dialog-compatibility port\n"
+         "                    (--server names that port); records one a line\n"
          "\n"
          "Logon options:\n"
          "  --server HOST:PORT   the server's main port\n"
@@ -121,6 +124,11 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
         return c;
       }
       c.format = v;
+    } else if (a == "--length") {
+      if (!to_int(v, 1, 99999999, c.length)) {
+        c.error = "--length wants a record length (1 to 99999999), not " + v;
+        return c;
+      }
     } else if (a == "--timeout") {
       if (!to_int(v, 1, 86400, c.timeout_seconds)) {
         c.error = "--timeout wants seconds (1 to 86400), not " + v;

@@ -22,6 +22,7 @@ struct QorcliCommandLine {
   std::string output;          // file for the rows; empty = standard output
   std::string xml_file;        // a select element of the user's own
   bool quiet = false;          // no progress line
+  int length = 0;               // compat: the record length
   int timeout_seconds = 60;
   bool help = false;
   std::string error;  // set when the line cannot be used

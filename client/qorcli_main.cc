@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "compat_command.h"
 #include "main_session.h"
 #include "password_encoder.h"
 #include "qorcli_command_line.h"
@@ -70,5 +71,6 @@ int main(int argc, char **argv) {
   if (cl.command == "info") return info(cl);
   if (cl.command == "encode-password") return encode(cl);
   if (cl.command == "select") return select_command(cl);
+  if (cl.command == "compat") return compat_command(cl);
   return QorcliCommandLine::usage_error("unknown command " + cl.command);
 }

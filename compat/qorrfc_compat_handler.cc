@@ -1,7 +1,85 @@
 #include "qorrfc_compat_handler.h"
 
+#include <ace/Log_Msg.h>
+#include <ace/Message_Block.h>
+#include <ace/OS_NS_string.h>
+
+#include "qorrfc_compat_callback.h"
+#include "qorrfc_compat_command.h"
+#include "unix_qorrfc_service_options.h"
+
+
+// Compared in this order, exactly, case included.
+const Qorrfc_Compat_Handler::Command_Entry Qorrfc_Compat_Handler::COMMANDS[] = {
+    {"CPARM", &Qorrfc_Compat_Handler::cparm},
+    {"CPICPARM", &Qorrfc_Compat_Handler::cpicparm},
+    {"CCONNECT", &Qorrfc_Compat_Handler::cconnect},
+    {"CHANDLE", &Qorrfc_Compat_Handler::chandle},
+    {"DCONNECT", &Qorrfc_Compat_Handler::dconnect},
+    {"DHANDLE", &Qorrfc_Compat_Handler::dhandle},
+    {"DISCONNECT", &Qorrfc_Compat_Handler::disconnect},
+    {"FMOD", &Qorrfc_Compat_Handler::fmod},
+    {"TABLE", &Qorrfc_Compat_Handler::table},
+    {"LENGTH", &Qorrfc_Compat_Handler::length},
+    {"WHERESTART", &Qorrfc_Compat_Handler::nothing},
+    {"WHERETXT", &Qorrfc_Compat_Handler::wheretxt},
+    {"WHEREEND", &Qorrfc_Compat_Handler::nothing},
+};
+
+Qorrfc_Compat_Handler::Qorrfc_Compat_Handler() : Qorrfc_Compat_Handler("Z_QOR_READ_TABLE_V8COMPAT") {}
+
+Qorrfc_Compat_Handler::Qorrfc_Compat_Handler(const char *function_module_name) {
+  logon_.function_module =
+      std::string(qorrfc_options()->ns()).append(function_module_name).substr(0, MAX_FUNCTION_MODULE);
+  ACE_OS::memset(&error_record_, 0, sizeof error_record_);
+  message_table_.create("Z_QOR_LTAB", MESSAGE_LINE, 0);
+  parameter_table_.create("Z_QOR_PTAB", TEXT_LINE, 0);
+  where_table_.create("Z_QOR_WTAB", TEXT_LINE, 0);
+}
+
+Qorrfc_Compat_Handler::~Qorrfc_Compat_Handler() {
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Compat_Handler destructor\n"));
+  ACE_DEBUG((LM_TRACE, "%D(%P|%t) Leaving Qorrfc_Compat_Handler destructor\n"));
+}
+
+int Qorrfc_Compat_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
+  if (mask != ACE_Event_Handler::READ_MASK) {
+    // An ended connection follows no links, and two connections that name
+    // each other must not keep each other alive once both have ended.
+    logon_link_.reset();
+    data_link_.reset();
+    logon_link(nullptr);
+    release_data_connection();
+  }
+  return Qorrfc_Base_Handler::handle_close(fd, mask);
+}
+
 int Qorrfc_Compat_Handler::send_handle() { return send_format("HANDLE %s\n", handle()); }
 
 const char *Qorrfc_Compat_Handler::request_too_large_text() const {
   return "ERROR request too large\n";
 }
+
+int Qorrfc_Compat_Handler::handle_mb(ACE_Message_Block *request) {
+  std::string line;
+  for (ACE_Message_Block *b = request; b; b = b->cont()) line.append(b->rd_ptr(), b->length());
+  ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Compat_Handler::handle_mb got '%.*s' from QOR\n",
+             static_cast<int>(line.size()), line.c_str()));
+  Command command(std::move(line));
+  int result = run(command);
+  if (result == COMMAND_OK)
+    send_format("OK\n");
+  else if (result == COMMAND_INVALID)
+    send_format("ERROR invalid parameter\n");
+  return result;
+}
+
+int Qorrfc_Compat_Handler::run(const Command &command) {
+  const std::string &name = command.name();
+  for (const Command_Entry &entry : COMMANDS)
+    if (name == entry.name) return (this->*entry.operation)(command);
+  send_format("ERROR unknown command '%s'\n", name.c_str());
+  return COMMAND_REFUSED;
+}
+
+int Qorrfc_Compat_Handler::nothing(const Command &) { return COMMAND_OK; }

@@ -1,6 +1,7 @@
 // The QOR transport's function modules, registered under the namespace
 // the simulator was started with.
 #include "module_registry.h"
+#include "qor_compat.h"
 #include "qor_dialog.h"
 
 namespace r3sim {
@@ -10,6 +11,7 @@ void add_qor_modules(ModuleRegistry &registry, const std::string &ns) {
   dialog.add_flow(RequestParameters::Flow::kConnect, connect_flow);
   dialog.add_flow(RequestParameters::Flow::kSelect, select_flow);
   registry.add_module(ns + "Z_QOR_DIALOG", [dialog](Call &call) { dialog.run(call); });
+  registry.add_module(ns + "Z_QOR_READ_TABLE_V8COMPAT", compat_read_table);
 }
 
 }  // namespace r3sim

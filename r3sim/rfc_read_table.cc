@@ -81,11 +81,7 @@ void rfc_read_table(Call &call) {
     at += f.output_length() + (delimited ? 1 : 0);
   }
 
-  std::string where;
-  unsigned noptions = ItLeng(options) == kOptionWidth ? ItFill(options) : 0;
-  for (unsigned i = 1; i <= noptions; ++i)
-    where += trimmed(static_cast<const char *>(ItGetLine(options, i)), kOptionWidth) + " ";
-  select.where = where;
+  select.where = condition_from_lines(options, kOptionWidth);
   select.skip = rowskips > 0 ? rowskips : 0;
   select.count = rowcount > 0 ? rowcount : 0;
 

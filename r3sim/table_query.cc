@@ -1,5 +1,6 @@
 #include "table_query.h"
 
+#include "call_lists.h"
 #include "generated_table.h"
 
 namespace r3sim {
@@ -77,6 +78,14 @@ FieldResolver TableQuery::resolver(const TableDef &table, const std::string &sql
     if (!f) return std::nullopt;
     return SqlField{sql_prefix + quote_ident(f->name), *f};
   };
+}
+
+std::string condition_from_lines(ITAB_H lines, unsigned width) {
+  std::string condition;
+  unsigned n = lines && ItLeng(lines) == width ? ItFill(lines) : 0;
+  for (unsigned i = 1; i <= n; ++i)
+    condition += trimmed(static_cast<const char *>(ItGetLine(lines, i)), width) + " ";
+  return condition;
 }
 
 }  // namespace r3sim

@@ -11,6 +11,7 @@
 
 #include "dictionary.h"
 #include "open_sql.h"
+#include "saprfc.h"
 #include "sqlite_db.h"
 #include "value.h"
 
@@ -45,5 +46,10 @@ class TableQuery {
   std::unique_ptr<Stmt> stmt_;
   size_t columns_;
 };
+
+// The condition a text table holds in lines of width characters (as
+// RFC_READ_TABLE's OPTIONS): each line without its trailing blanks, the
+// lines joined by blanks. Lines of another width are not read.
+std::string condition_from_lines(ITAB_H lines, unsigned width);
 
 }  // namespace r3sim

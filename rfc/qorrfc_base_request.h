@@ -117,6 +117,9 @@ class Qorrfc_Base_Request {
   // The hexadecimal password text turned into the password; out (at least
   // 100 bytes) is empty when the text is not valid. 0 or -1.
   static int decode_password(char *out, const char *text);
+  // The quote for a connect-string value: '"', or '\'' for a value that
+  // holds a '"' (the library's values have no escapes).
+  static char quote_for(const char *value);
 
   // Called while the select reply is built: the handle of the connection
   // R/3 is to send its rows to (in batch mode taken from the gateway
@@ -159,9 +162,6 @@ class Qorrfc_Base_Request {
   // Appends name="value" and a blank (text alone when name is null) to a
   // connect string buffer at end, advancing end; stops at 999 characters.
   static void append_connect_text(char *buffer, size_t &end, const char *name, const char *value);
-  // The quote for a connect-string value: '"', or '\'' for a value that
-  // holds a '"' (the library's values have no escapes).
-  static char quote_for(const char *value);
   // Hands start to the data connection, whose worker registers at the
   // gateway, and waits for the outcome: 0 registered, or 13 reported.
   // operation names the caller in the log.

@@ -1,0 +1,58 @@
+#include "qorrfc_gather_writer.h"
+
+#include <ace/ACE.h>
+#include <ace/Log_Msg.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#ifdef IOV_MAX
+const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = IOV_MAX;
+#else
+const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = 1024;
+#endif
+
+int Qorrfc_Gather_Writer::add(const void *bytes, size_t n) {
+  if (failed_) return -1;
+  if (n == 0) return 0;
+  if (ranges_.size() >= MAX_RANGES && flush() == -1) return -1;
+  ranges_.push_back(iovec{const_cast<void *>(bytes), n});
+  return 0;
+}
+
+int Qorrfc_Gather_Writer::flush() {
+  size_t at = 0;
+  while (!failed_ && at < ranges_.size()) {
+    msghdr m{};
+    m.msg_iov = &ranges_[at];
+    size_t left = ranges_.size() - at;
+    m.msg_iovlen = left < static_cast<size_t>(RANGES_PER_WRITE) ? left : RANGES_PER_WRITE;
+    // MSG_NOSIGNAL: a client that has gone away must not end the process.
+    ssize_t n = ::sendmsg(socket_, &m, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EWOULDBLOCK || errno == EAGAIN)) {
+      if (ACE::handle_write_ready(socket_, nullptr) == 1) continue;
+    }
+    ACE_DEBUG((LM_DEBUG, "%D(%P|%t) %d bytes to QOR (maybe %d)\n", static_cast<int>(n > 0 ? n : 0),
+               static_cast<int>(n)));
+    if (n <= 0) {
+      failed_ = true;
+      break;
+    }
+    // A short write leaves the rest of a range for the next write.
+    size_t sent = static_cast<size_t>(n);
+    while (sent > 0 && at < ranges_.size()) {
+      iovec &r = ranges_[at];
+      if (sent < r.iov_len) {
+        r.iov_base = static_cast<char *>(r.iov_base) + sent;
+        r.iov_len -= sent;
+        sent = 0;
+      } else {
+        sent -= r.iov_len;
+        ++at;
+      }
+    }
+  }
+  ranges_.clear();
+  return failed_ ? -1 : 0;
+}

@@ -1,0 +1,34 @@
+// Writes a list of byte ranges to a socket with gathered writes, so that
+// data held elsewhere (the rows of an internal table) goes out without
+// being copied into one buffer first. The ranges must stay valid until
+// flush has returned.
+#pragma once
+
+#include <ace/os_include/sys/os_types.h>
+#include <sys/uio.h>
+
+#include <vector>
+
+class Qorrfc_Gather_Writer {
+ public:
+  // Ranges collected before a flush is forced; beyond it the caller's
+  // ranges are written early, which leaves the byte stream the same.
+  enum { MAX_RANGES = 20000 };
+  // Ranges one write takes: the system's limit (1024 on Linux).
+  static const int RANGES_PER_WRITE;
+
+  explicit Qorrfc_Gather_Writer(ACE_HANDLE socket) : socket_(socket) {}
+
+  // Adds n bytes at bytes (n 0 adds nothing). Writes what was collected
+  // when the list is full. -1 once a write has failed.
+  int add(const void *bytes, size_t n);
+  // Writes every collected range, each write logged. 0, or -1 when a
+  // write sent nothing or failed; the list is empty afterwards either way.
+  int flush();
+  bool failed() const { return failed_; }
+
+ private:
+  ACE_HANDLE socket_;
+  std::vector<iovec> ranges_;
+  bool failed_ = false;
+};
