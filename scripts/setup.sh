@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 packages=(cmake g++ make pkg-config libace-dev libxerces-c-dev libsqlite3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev dpkg-dev file groff-base man-db)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
