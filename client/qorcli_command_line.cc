@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "command_help.h"
+
 namespace qorclient {
 
 namespace {
@@ -29,50 +31,7 @@ bool split_server(const std::string &text, std::string &host, int &port) {
 
 }  // namespace
 
-const char *QorcliCommandLine::usage() {
-  return "usage: qorcli COMMAND [options] [arguments]\n"
-         "A client for the server's main port.\n"
-         "\n"
-         "Commands:\n"
-         "  info              log on and print the system-information line\n"
-         "  select            extract rows: --table T [--fields F1,F2,...] [--where COND]\n"
-         "                    or --xml FILE (any sselect, nselect or gselect element);\n"
-         "                    [--batch] [--format csv|json|raw] [--output FILE] [--quiet]\n"
-         "  encode-password PASSWORD\n"
-         "                    print the hexadecimal text that carries PASSWORD\n"
-         "                    (the value of xpasswd)\n"
-         "  compat --table T --length N [--where CONDITION]\n"
-         "                    extract through the dialog-compatibility port\n"
-         "                    (--server names that port); records one a line\n"
-         "\n"
-         "Logon options:\n"
-         "  --server HOST:PORT   the server's main port\n"
-         "  --ashost H           application server of the R/3 system\n"
-         "  --sysnr NN           its system number\n"
-         "  --gwserv P           its gateway service\n"
-         "  --client C           client\n"
-         "  --user U             user\n"
-         "  --password P         password (sent encoded unless --plain-password)\n"
-         "  --lang L             logon language\n"
-         "  --plain-password     send the password as it is\n"
-         "  --timeout SECONDS    longest wait for a reply (default 60)\n"
-         "\n"
-         "Select options:\n"
-         "  --table T            the table to read\n"
-         "  --fields F1,F2       its fields to read (default: all)\n"
-         "  --where COND         an Open SQL condition, e.g. \"CARRID EQ 'LH'\"\n"
-         "  --xml FILE           send this select element instead ('-' = standard input)\n"
-         "  --batch              run the extraction as an R/3 background job\n"
-         "  --format F           csv (with a header line, the default), json (one\n"
-         "                       object per line) or raw (the records unchanged)\n"
-         "  --output FILE        write the rows there instead of standard output\n"
-         "  --quiet              no progress line on a terminal\n"
-         "  --help               this text\n"
-         "\n"
-         "Errors the server reports are printed as they came (its E-lines) on\n"
-         "standard error. Exit status: 0 done, 1 the server reported an error,\n"
-         "2 bad command line, 3 no connection or no reply.\n";
-}
+const char *QorcliCommandLine::usage() { return command_help(""); }
 
 int QorcliCommandLine::usage_error(const std::string &why) {
   std::fprintf(stderr, "qorcli: %s\n%s", why.c_str(), usage());

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "command_help.h"
 #include "compat_command.h"
 #include "main_session.h"
 #include "password_encoder.h"
@@ -64,7 +65,9 @@ int encode(const QorcliCommandLine &cl) {
 int main(int argc, char **argv) {
   QorcliCommandLine cl = QorcliCommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
   if (cl.help) {
-    std::fputs(QorcliCommandLine::usage(), stdout);
+    const char *help = command_help(cl.command);
+    if (!help) return QorcliCommandLine::usage_error("unknown command " + cl.command);
+    std::fputs(help, stdout);
     return kDone;
   }
   if (!cl.error.empty()) return QorcliCommandLine::usage_error(cl.error);

@@ -37,12 +37,21 @@ mapfile -t opts < <("$bin/qorrfc_server" -h 2>&1 | sed -n 's/^  \(-[A-Za-z]\):.*
 [ ${#opts[@]} -ge 10 ] || fail "qorrfc_server usage lists only ${#opts[@]} options"
 check_options qorrfc_server.8 "${opts[@]}"
 
-mapfile -t opts < <("$bin/qorcli" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
-[ ${#opts[@]} -ge 5 ] || fail "qorcli usage lists only ${#opts[@]} options"
-check_options qorcli.1 "${opts[@]}"
+# qorcli: the commands its usage lists, each with a help of its own whose
+# options the man page describes.
 mapfile -t cmds < <("$bin/qorcli" --help | sed -n 's/^  \([a-z][a-z-]*\)\( .*\)\{0,1\}$/\1/p')
-[ ${#cmds[@]} -ge 2 ] || fail "qorcli usage lists only ${#cmds[@]} commands"
+[ ${#cmds[@]} -ge 4 ] || fail "qorcli usage lists only ${#cmds[@]} commands"
 check_options qorcli.1 "${cmds[@]}"
+helps=$("$bin/qorcli" --help)
+for cmd in "${cmds[@]}"; do
+  help=$("$bin/qorcli" "$cmd" --help) || fail "qorcli $cmd --help failed"
+  grep -q "^usage: qorcli $cmd" <<<"$help" || fail "qorcli $cmd --help shows no usage of $cmd"
+  helps+=$'\n'"$help"
+done
+"$bin/qorcli" nosuchcommand --help >/dev/null 2>&1 && fail "qorcli accepts help for an unknown command"
+mapfile -t opts < <(grep -oE -- '--[a-z][a-z-]*' <<<"$helps" | sort -u)
+[ ${#opts[@]} -ge 10 ] || fail "qorcli's helps list only ${#opts[@]} options"
+check_options qorcli.1 "${opts[@]}"
 
 mapfile -t opts < <("$bin/r3sim" --help | sed -n 's/^  \(--[a-z]*\).*/\1/p')
 [ ${#opts[@]} -ge 5 ] || fail "r3sim usage lists only ${#opts[@]} options"

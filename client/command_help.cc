@@ -1,0 +1,82 @@
+#include "command_help.h"
+
+#include <map>
+
+namespace qorclient {
+
+namespace {
+
+const char kLogon[] =
+    "Logon options:\n"
+    "  --server HOST:PORT   the server's port\n"
+    "  --ashost H --sysnr NN --gwserv P   the R/3 system\n"
+    "  --client C --user U --password P --lang L   the logon\n"
+    "  --plain-password     send the password as it is (default: encoded)\n"
+    "  --timeout SECONDS    longest wait for a reply (default 60)\n";
+
+const char kExit[] =
+    "Errors the server reports are printed as they came (its E-lines or\n"
+    "ERROR lines) on standard error. Exit status: 0 done, 1 the server\n"
+    "reported an error, 2 bad command line, 3 no connection or no reply.\n";
+
+std::string with_common(const char *own) { return std::string(own) + "\n" + kLogon + "\n" + kExit; }
+
+const std::map<std::string, std::string> &texts() {
+  static const std::map<std::string, std::string> t = {
+      {"", with_common("usage: qorcli COMMAND [options] [arguments]\n"
+                       "A client for the server's protocols.\n"
+                       "\n"
+                       "Commands:\n"
+                       "  info              log on and print the system-information line\n"
+                       "  select            extract rows of a table or of any select element\n"
+                       "  compat            extract through the dialog-compatibility port\n"
+                       "  encode-password   print the hexadecimal text that carries a password\n"
+                       "\n"
+                       "qorcli COMMAND --help shows a command's own options.\n")},
+      {"info", with_common("usage: qorcli info --server HOST:PORT [logon options]\n"
+                           "Logs on to R/3 through the server and prints the system-information\n"
+                           "line the server answers with.\n")},
+      {"select",
+       with_common("usage: qorcli select --server HOST:PORT [logon options] --table T\n"
+                   "                     [--fields F1,F2,...] [--where COND] [select options]\n"
+                   "       qorcli select --server HOST:PORT [logon options] --xml FILE\n"
+                   "                     [select options]\n"
+                   "Extracts rows and writes them decoded by the field descriptions.\n"
+                   "\n"
+                   "  --table T            the table to read\n"
+                   "  --fields F1,F2       its fields (default: all)\n"
+                   "  --where COND         an Open SQL condition, e.g. \"CARRID EQ 'LH'\"\n"
+                   "  --xml FILE           any sselect, nselect or gselect element instead\n"
+                   "                       ('-' = standard input)\n"
+                   "Select options:\n"
+                   "  --batch              run the extraction as an R/3 background job\n"
+                   "  --format F           csv (a header line first; the default), json (one\n"
+                   "                       object per line) or raw (the records unchanged)\n"
+                   "  --output FILE        the rows go there instead of standard output\n"
+                   "  --quiet              no progress line on a terminal\n")},
+      {"compat",
+       with_common("usage: qorcli compat --server HOST:PORT [logon options] --table T\n"
+                   "                     --length N [--where COND]\n"
+                   "Extracts through the dialog-compatibility port (--server names that\n"
+                   "port) and prints each record of N bytes on a line of its own.\n"
+                   "\n"
+                   "  --table T            the table to read\n"
+                   "  --length N           the record length (1 to 99999999)\n"
+                   "  --where COND         an Open SQL condition\n")},
+      {"encode-password", "usage: qorcli encode-password PASSWORD\n"
+                          "Prints the hexadecimal text that carries PASSWORD to the server\n"
+                          "(the value of the connect element's xpasswd attribute).\n"
+                          "\n" +
+                              std::string(kExit)},
+  };
+  return t;
+}
+
+}  // namespace
+
+const char *command_help(const std::string &command) {
+  auto it = texts().find(command);
+  return it == texts().end() ? nullptr : it->second.c_str();
+}
+
+}  // namespace qorclient
