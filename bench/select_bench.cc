@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_support.h"
 #include "qorrfc_data_cbf.h"
 #include "qorrfc_function.h"
 #include "qorrfc_itab.h"
@@ -171,15 +172,6 @@ Outcome through_server(const std::string &server, const std::string &r3port,
   return o;
 }
 
-// The highest resident set size the process has had, in MB.
-double peak_rss_mb(const std::string &pid) {
-  std::ifstream status("/proc/" + pid + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -221,7 +213,7 @@ int main(int argc, char **argv) {
   double mbs = s.bytes / 1e6 / s.seconds, direct_mbs = d.bytes / 1e6 / d.seconds;
   std::printf("%s direct: %llu rows %.1f MB in %.2f s (%.1f MB/s); server: %.2f s (%.1f MB/s)\n",
               a["--name"].c_str(), d.rows, d.bytes / 1e6, d.seconds, direct_mbs, s.seconds, mbs);
-  double rss = a.count("--server-pid") ? peak_rss_mb(a["--server-pid"]) : 0;
+  double rss = a.count("--server-pid") ? bench::peak_rss_mb(a["--server-pid"]) : 0;
   std::printf("RESULT %s rows=%llu mb_per_s=%.1f ratio_to_direct=%.2f peak_rss_mb=%.1f\n",
               a["--name"].c_str(), s.rows, mbs, mbs / direct_mbs, rss);
   return 0;
