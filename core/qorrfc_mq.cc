@@ -3,7 +3,28 @@
 #include <ace/Guard_T.h>
 #include <ace/Singleton.h>
 
+#include <vector>
+
 Qorrfc_MQ::Qorrfc_MQ() : ACE_Message_Queue<ACE_MT_SYNCH>(16384, 16384), reg_count_(0) {}
+
+int Qorrfc_MQ::remove_text(const char *text) {
+  typedef ACE_Message_Queue<ACE_MT_SYNCH> Base;
+  ACE_GUARD_RETURN(ACE_Thread_Mutex, guard, Base::lock_, 0);
+  std::vector<ACE_Message_Block *> before;
+  int found = 0;
+  while (!found && !is_empty_i()) {
+    ACE_Message_Block *block = nullptr;
+    if (dequeue_head_i(block) == -1) break;
+    if (block->rd_ptr() == text) {
+      block->release();
+      found = 1;
+    } else {
+      before.push_back(block);
+    }
+  }
+  for (auto it = before.rbegin(); it != before.rend(); ++it) enqueue_head_i(*it);
+  return found;
+}
 
 Qorrfc_MQ_Registry *Qorrfc_MQ_Registry::instance() {
   return ACE_Singleton<Qorrfc_MQ_Registry, ACE_Thread_Mutex>::instance();
@@ -59,6 +80,15 @@ const char *Qorrfc_MQ_Registry::get(const char *key) {
   const char *text = block->rd_ptr();
   block->release();
   return text;
+}
+
+int Qorrfc_MQ_Registry::remove(const char *key, const char *text) {
+  Qorrfc_MQ *queue;
+  {
+    ACE_GUARD_RETURN(ACE_Recursive_Thread_Mutex, guard, lock_, 0);
+    queue = lookup(key);
+  }
+  return queue ? queue->remove_text(text) : 0;
 }
 
 Qorrfc_MQ *Qorrfc_MQ_Registry::find(const char *key, ACE_Thread_Mutex **lock) {

@@ -19,6 +19,10 @@ class Qorrfc_MQ : public ACE_Message_Queue<ACE_MT_SYNCH> {
  public:
   Qorrfc_MQ();
 
+  // Takes the block over text (the pointer that was queued) out of the
+  // queue, keeping the others in order: 1 when it was there, else 0.
+  int remove_text(const char *text);
+
   // Servers registered at the gateway under this queue's key.
   ACE_Atomic_Op<ACE_Thread_Mutex, long> reg_count_;
   // Held while the key's registration state is examined and changed.
@@ -38,6 +42,9 @@ class Qorrfc_MQ_Registry {
   // The oldest text queued under key, waiting until there is one; "" at
   // once when the key has no queue.
   const char *get(const char *key);
+  // Takes text out of key's queue when nobody has taken it yet: a request
+  // whose job never asked for it must not leave it behind.
+  int remove(const char *key, const char *text);
   // The queue of key (and its lock), or null.
   Qorrfc_MQ *find(const char *key, ACE_Thread_Mutex **lock);
 

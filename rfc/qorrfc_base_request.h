@@ -168,6 +168,12 @@ class Qorrfc_Base_Request {
   int start_gateway_loop(ACE_Message_Block *start, const char *operation);
   // Gives the gateway key of the logon's system information ("" without).
   std::string ssi_gateway_key() const;
+  // Receives the end of function's call on handle, serving R/3's callbacks
+  // meanwhile; reports a failure once (receive_loop for the main call).
+  int receive_calls(Qorrfc_Function *function, RFC_HANDLE handle);
+  // Called when a batch request's wait has ended: a data handle that no
+  // job took stays behind no longer.
+  void withdraw_data_handle();
 
   Callback_Handler parameters_handler_ = nullptr;
   std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser_;
@@ -195,6 +201,10 @@ class Qorrfc_Base_Request {
   std::unique_ptr<Qorrfc_Gwinfo_Cbf> gwinfo_;
   std::unique_ptr<Qorrfc_Function> main_function_;
   std::unique_ptr<Qorrfc_Parameter> pdest_, preport_, pvariant_, pbufmax_;
+  // A job's call back into the dialog module, kept apart from the main
+  // call: the job may call while the main call is still returning.
+  std::unique_ptr<Qorrfc_Function> job_function_;
+  std::unique_ptr<Qorrfc_Parameter> job_pdest_;
   char eod_flag_ = 'N';
   std::unique_ptr<char[]> jobno_key_;
   char pbufmax_value_[2] = "";

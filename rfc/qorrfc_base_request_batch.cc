@@ -153,12 +153,12 @@ int Qorrfc_Base_Request::handle_batch_callback1(RFC_HANDLE handle) {
   Qorrfc_Base_Handler *owner = request_connection_;
   Qorrfc_Base_Request *current = owner ? owner->current_request() : this;
   if (current == nullptr) current = this;
-  current->main_function_.reset(new Qorrfc_Function(get_abapfm()));
-  current->pdest_.reset(new Qorrfc_Parameter("PDEST", const_cast<char *>("BACK"), 4));
-  current->main_function_->add_exporting(current->pdest_.get());
-  current->main_function_->build_all();
-  current->main_function_->call(handle);
-  current->receive_loop(handle);
+  current->job_function_.reset(new Qorrfc_Function(get_abapfm()));
+  current->job_pdest_.reset(new Qorrfc_Parameter("PDEST", const_cast<char *>("BACK"), 4));
+  current->job_function_->add_exporting(current->job_pdest_.get());
+  current->job_function_->build_all();
+  current->job_function_->call(handle);
+  current->receive_calls(current->job_function_.get(), handle);
   if (current->killed_ == 1 || killed_ == 1) {
     char exception[] = "KILLED_BY_QOR";
     RfcRaise(handle, exception);

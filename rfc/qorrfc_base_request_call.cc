@@ -6,11 +6,13 @@
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
 #include <ace/OS_NS_sys_socket.h>
+#include <ace/Thread_Manager.h>
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
 #include "qorrfc_data_cbf.h"
 #include "qorrfc_function.h"
+#include "qorrfc_mq.h"
 #include "qorrfc_ssi_cbf.h"
 #include "qorrfc_text.h"
 #include "unix_qorrfc_service_options.h"
@@ -74,11 +76,21 @@ int Qorrfc_Base_Request::call_req_function() {
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquiring rh sema\n"));
     request_connection_->sema().acquire();
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired rh sema\n"));
+    withdraw_data_handle();
     if (rc != RFC_OK) report_rfc_result(main_function_.get(), rc);
     return rc;
   }
   main_function_->call(rfc_handle_);
   return receive_loop(rfc_handle_);
+}
+
+void Qorrfc_Base_Request::withdraw_data_handle() {
+  // The handle text belongs to the data connection, which may be gone by
+  // the time a later request would take it from the queue.
+  std::string key = ssi_gateway_key();
+  if (Qorrfc_MQ_Registry::instance()->remove(key.c_str(), data_connection_->handle()) == 1)
+    ACE_DEBUG((LM_DEBUG, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - no job took data handle '%s'\n",
+               data_connection_->handle()));
 }
 
 int Qorrfc_Base_Request::start_gateway_loop(ACE_Message_Block *start, const char *operation) {
@@ -108,12 +120,16 @@ int Qorrfc_Base_Request::start_gateway_loop(ACE_Message_Block *start, const char
 }
 
 int Qorrfc_Base_Request::receive_loop(RFC_HANDLE handle) {
-  int rc = main_function_->receive(handle);
+  return receive_calls(main_function_.get(), handle);
+}
+
+int Qorrfc_Base_Request::receive_calls(Qorrfc_Function *function, RFC_HANDLE handle) {
+  int rc = function->receive(handle);
   while (rc == RFC_CALL) {
     int d = dispatch_callback(handle);
-    rc = d != 0 ? d : main_function_->receive(handle);
+    rc = d != 0 ? d : function->receive(handle);
   }
-  if (rc != RFC_OK) report_rfc_result(main_function_.get(), rc);
+  if (rc != RFC_OK) report_rfc_result(function, rc);
   return rc;
 }
 
@@ -150,6 +166,15 @@ int Qorrfc_Base_Request::handle_data_chunk(RFC_HANDLE handle) {
 }
 
 int Qorrfc_Base_Request::deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cbf *chunk) {
+  // A batch extraction runs on the data connection's worker, which the
+  // server's stop (or a later request taking the data connection) asks to
+  // end: the job is told to stop rather than delivered to its end.
+  if (flags_[2] == 'Y' && ACE_Thread_Manager::instance()->testcancel(ACE_Thread::self())) {
+    send_error("Extraction stopped: the RFC server is stopping");
+    eod_flag_ = 'X';
+    killed_ = 1;
+    return chunk->raise_tables(handle, "KILLED_BY_QOR");
+  }
   if (eod_flag_ == 'N') {
     eod_flag_ = ' ';
     send_raw("OK\n", 3);
