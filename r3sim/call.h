@@ -21,6 +21,9 @@ struct Session {
   RFCP_LOGON logon;
   SqliteDb db;
   int64_t number = 0;  // SEQNO of the logon's row in the call log
+  // A background job's conversation: no dialog work process, so the
+  // dialog row limit does not apply.
+  bool background = false;
 };
 
 class Call {

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "qor_extraction_job.h"
+
 namespace r3sim {
 
 namespace {
@@ -41,7 +43,7 @@ void QorDialog::run(Call &call) const {
 
   // A named report asks for an extraction job instead of a dialog flow.
   if (!report.empty())
-    throw std::runtime_error("Scheduling an extraction job is not available in this system");
+    return schedule_extraction(call, report, trimmed(pvariant, sizeof pvariant));
   if (dest != "BACK") throw std::runtime_error("RFC destination " + dest + " does not exist");
   RequestParameters params = RequestParameters::fetch(call);
   auto flow = flows_.find(params.flow());

@@ -141,8 +141,8 @@ void select_flow(Call &call, const RequestParameters &params) {
   ChunkSender sender(call, params.dhandle, table, statements[0]->statement.layout().width(), block,
                      faults);
   // The row limit protects the dialog work processes; the server lifts it
-  // with DIALOG_FLAG.
-  int64_t limit = params.dialog_flag.empty() ? row_limit(db) : 0;
+  // with DIALOG_FLAG, and a background job has none to protect.
+  int64_t limit = params.dialog_flag.empty() && !call.session().background ? row_limit(db) : 0;
   int64_t total = 0;
   for (auto &p : statements) {
     Ended ended = stream(call, *p, sender, limit, total);

@@ -46,14 +46,14 @@ class Simulator {
   // A conversation with the oldest ready program registered under progid.
   RFC_HANDLE open_gateway(const std::string &progid, RFC_ERROR_INFO_EX *error);
   void count_registrations(const std::string &progid, int *ninit, int *nready, int *nbusy);
+  // Runs one call: faults first, then the module of its name. Sessions
+  // use it, and jobs whose registered partner calls back into the system.
+  void dispatch(Call &call);
 
  private:
   // Library hooks; ctx is the simulator.
   static int on_logon(void *ctx, const RFCP_LOGON *logon, RFC_ERROR_INFO_EX *error);
   static void on_session(void *ctx, RFC_HANDLE handle, const RFCP_LOGON *logon);
-  // Runs one call: faults first, then the module of its name.
-  void dispatch(Call &call);
-
   SimulatorOptions options_;
   ModuleRegistry registry_;
   std::unique_ptr<JobRunner> jobs_;
