@@ -18,10 +18,21 @@ std::atomic<int> g_servers{0};
 
 E2eSystem::E2eSystem(int debug_level, std::vector<std::string> server_args,
                      std::vector<std::string> r3sim_args)
-    : r3sim_(std::move(r3sim_args)) {
+    : r3sim_(std::make_shared<r3simtest::R3simProcess>(std::move(r3sim_args))) {
+  start_server(debug_level, server_args);
+}
+
+E2eSystem::E2eSystem(const E2eSystem &same_r3sim, int debug_level,
+                     std::vector<std::string> server_args)
+    : r3sim_(same_r3sim.r3sim_) {
+  start_server(debug_level, server_args);
+}
+
+void E2eSystem::start_server(int debug_level, const std::vector<std::string> &server_args) {
   server_port_ = qtest::free_port();
   // A unique name keeps the pid files of parallel tests apart.
   std::string name = "e2e" + std::to_string(getpid()) + "_" + std::to_string(++g_servers);
+  pid_file_ = dir_.file(name + ".pid");
   std::vector<std::string> argv = {qtest::bin("qorrfc_server"), "-d", std::to_string(debug_level),
                                    "-w", dir_.path(), "-n", name,
                                    "-p", std::to_string(server_port_)};
@@ -43,7 +54,7 @@ qorclient::LogonOptions E2eSystem::logon() const {
   l.server_port = server_port_;
   l.ashost = "127.0.0.1";
   l.sysnr = "00";
-  l.gwserv = std::to_string(r3sim_.port());
+  l.gwserv = std::to_string(r3sim_->port());
   l.client = "800";
   l.user = "DEMO";
   l.password = "welcome1";
@@ -74,7 +85,7 @@ std::string E2eSystem::connect(const std::string &element) {
 }
 
 std::vector<std::string> E2eSystem::calls(int64_t after) {
-  r3sim::Stmt s = r3sim_.db().prepare(
+  r3sim::Stmt s = r3sim_->db().prepare(
       "SELECT KIND || ' ' || FUNCNAME || '|' || DETAIL || '|' || RESULT FROM ZSIM_CALLS "
       "WHERE SEQNO > ? ORDER BY SEQNO");
   s.bind(1, after);
@@ -84,7 +95,7 @@ std::vector<std::string> E2eSystem::calls(int64_t after) {
 }
 
 int64_t E2eSystem::last_call() {
-  r3sim::Stmt s = r3sim_.db().prepare("SELECT IFNULL(MAX(SEQNO), 0) FROM ZSIM_CALLS");
+  r3sim::Stmt s = r3sim_->db().prepare("SELECT IFNULL(MAX(SEQNO), 0) FROM ZSIM_CALLS");
   return s.step() ? s.integer(0) : 0;
 }
 

@@ -21,9 +21,11 @@ class E2eSystem {
   // VARIANT for the server, --ns for r3sim).
   explicit E2eSystem(int debug_level = 1, std::vector<std::string> server_args = {},
                      std::vector<std::string> r3sim_args = {});
+  // A further server of its own against the r3sim of another system.
+  E2eSystem(const E2eSystem &same_r3sim, int debug_level, std::vector<std::string> server_args);
   ~E2eSystem();
 
-  r3simtest::R3simProcess &r3sim() { return r3sim_; }
+  r3simtest::R3simProcess &r3sim() { return *r3sim_; }
   qtest::ChildProcess &server() { return *server_; }
   int server_port() const { return server_port_; }
 
@@ -36,6 +38,8 @@ class E2eSystem {
   std::vector<std::string> failing_request(const std::string &request);
   // Logs on with the given element and returns the first reply line.
   std::string connect(const std::string &element);
+  // The pid file the server writes in its work directory.
+  std::string pid_file() const { return pid_file_; }
   // The server's log so far.
   std::string log() const { return server_->stderr_text(); }
   // "KIND FUNCNAME|DETAIL|RESULT" of r3sim's call-log rows after `after`.
@@ -43,8 +47,11 @@ class E2eSystem {
   int64_t last_call();
 
  private:
-  r3simtest::R3simProcess r3sim_;
+  void start_server(int debug_level, const std::vector<std::string> &server_args);
+
+  std::shared_ptr<r3simtest::R3simProcess> r3sim_;
   qtest::TempDir dir_;
+  std::string pid_file_;
   std::unique_ptr<qtest::ChildProcess> server_;
   int server_port_ = 0;
 };

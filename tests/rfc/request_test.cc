@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "capture_handler.h"
 #include "password_text.h"
@@ -83,6 +84,38 @@ TEST(BatchCall, RefusedWithoutVariantOrWithoutASeparateDataConnection) {
   qorrfc_options()->variant("qorvar");
   EXPECT_EQ(request.call_req_function(), 13);
   EXPECT_EQ(c.handler->take(), "E,Batch requires a data connection (dhandle)\n");
+  qorrfc_options()->variant("");
+}
+
+// A batch request whose data connection is another handler.
+struct Linked_Batch_Request : Batch_Request {
+  Linked_Batch_Request(Qorrfc_Base_Handler *h, Qorrfc_Base_Handler *data) : Batch_Request(h) {
+    data_connection_ = data;
+  }
+};
+
+TEST(BatchCall, AFailedRegistrationLeavesNoReleaseForTheNextRequest) {
+  Captured c, d;
+  qorrfc_options()->variant("qorvar");
+  // The data connection's side of a refused registration: the outcome,
+  // then the release that ends every gateway step.
+  std::thread data_side([&] {
+    ACE_Message_Block *start = nullptr;
+    d.handler->getq(start);
+    start->release();
+    d.handler->batch_status(2);
+    *d.handler->batch_errtext_out() = "refused here";
+    d.handler->sema().release();
+    c.handler->sema().release();
+  });
+  Linked_Batch_Request request(c.handler, d.handler);
+  EXPECT_EQ(request.call_req_function(), 13);
+  data_side.join();
+  EXPECT_EQ(c.handler->take(), "E,refused here\n");
+  // The request took both releases: a later batch request on this
+  // connection waits for its own data connection's end.
+  EXPECT_EQ(c.handler->sema().tryacquire(), -1);
+  EXPECT_EQ(d.handler->sema().tryacquire(), -1);
   qorrfc_options()->variant("");
 }
 
