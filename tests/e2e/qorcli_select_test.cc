@@ -99,3 +99,14 @@ TEST(E2eQorcliSelect, TheServersErrorsReachTheUserWithAFailingExitStatus) {
   EXPECT_EQ(usage.code, 2);
   EXPECT_NE(usage.err.find("select needs either --table or --xml"), std::string::npos);
 }
+
+TEST(E2eQorcliSelect, BatchModeGivesTheRowsOfTheDialogSelect) {
+  E2eSystem sys(1, {"-V", "QORBATCH"});
+  std::vector<std::string> expected = sflight_csv(sys, "QA");
+  CliRun batch = qorcli(sys, {"--table", "SFLIGHT", "--fields", "CARRID,CONNID,FLDATE,SEATSMAX",
+                              "--where", "CARRID EQ 'QA'", "--batch"});
+  ASSERT_EQ(batch.code, 0) << batch.err;
+  std::vector<std::string> got = lines(batch.out);
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(std::vector<std::string>(got.begin() + 1, got.end()), expected);
+}
