@@ -157,8 +157,18 @@ int Qorrfc_Base_Request::handle_batch_callback1(RFC_HANDLE handle) {
   current->job_pdest_.reset(new Qorrfc_Parameter("PDEST", const_cast<char *>("BACK"), 4));
   current->job_function_->add_exporting(current->job_pdest_.get());
   current->job_function_->build_all();
-  current->job_function_->call(handle);
-  current->receive_calls(current->job_function_.get(), handle);
+  Qorrfc_Function *back = current->job_function_.get();
+  if (back->call(handle) == RFC_OK) {
+    current->receive_calls(back, handle);
+    // A callback handler that ended the loop (R/3's message reported, say)
+    // left the call open. The job's conversation goes on after it, so its
+    // end is received here; whatever R/3 still sends is refused.
+    while (back->last_code() == RFC_CALL) {
+      if (back->receive(handle) != RFC_CALL) break;
+      char stop[] = "KILLED_BY_QOR";
+      RfcRaise(handle, stop);
+    }
+  }
   if (current->killed_ == 1 || killed_ == 1) {
     char exception[] = "KILLED_BY_QOR";
     RfcRaise(handle, exception);

@@ -160,6 +160,17 @@ TEST(E2eBatch, RefusedWhenR3OrTheServerCannotRunIt) {
   EXPECT_TRUE(e2e::starting_with(plain.calls(before), "CALL").empty());
 }
 
+TEST(E2eBatch, R3sErrorMessageEndsTheJobAndTheRegistration) {
+  E2eSystem sys(1, batch_args());
+  SelectClient client(sys);
+  SelectResult r = client.run(sselect(client, true, "ZNOPE"), 0);
+  EXPECT_EQ(r.lines, (Lines{"OK", "E,Table ZNOPE is not known"}));
+  ASSERT_TRUE(eventually([&] { return !jobs(sys).empty() && jobs(sys)[0][0] != 'R'; }))
+      << ::testing::PrintToString(jobs(sys));
+  EXPECT_EQ(jobs(sys)[0][0], 'F') << jobs(sys)[0];
+  EXPECT_TRUE(eventually([&] { return registrations(sys) == 0; }));
+}
+
 TEST(E2eBatch, AForeignRegistrationUnderTheProgramIdIsRefused) {
   E2eSystem sys(1, batch_args());
   SelectClient client(sys);
