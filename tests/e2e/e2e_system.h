@@ -36,6 +36,8 @@ class E2eSystem {
   std::vector<std::string> failing_request(const std::string &request);
   // Logs on with the given element and returns the first reply line.
   std::string connect(const std::string &element);
+  // The server's pid file (it exists while the server runs).
+  std::string pid_file() const { return dir_.file(name_ + ".pid"); }
   // The server's log so far.
   std::string log() const { return server_->stderr_text(); }
   // "KIND FUNCNAME|DETAIL|RESULT" of r3sim's call-log rows after `after`.
@@ -47,6 +49,7 @@ class E2eSystem {
   qtest::TempDir dir_;
   std::unique_ptr<qtest::ChildProcess> server_;
   int server_port_ = 0;
+  std::string name_;
 };
 
 // Lines that begin with the prefix.
