@@ -2,7 +2,8 @@
 // (a client logs on, sends an sselect, reads the records) and directly from
 // r3sim through our RFC library (this program calls the dialog module and
 // serves its callbacks itself, as the server would, with nothing in
-// between). Prints the RESULT line of the benchmark:
+// between); three alternating rounds, the best of each path counts. Prints
+// the RESULT line of the benchmark:
 //   RESULT NAME rows=N mb_per_s=X ratio_to_direct=R peak_rss_mb=M
 //
 //   select_bench --name N --server HOST:PORT --r3port P --table T
@@ -198,17 +199,25 @@ int main(int argc, char **argv) {
   }
   char blocksize[16];
   std::snprintf(blocksize, sizeof blocksize, "%08d", std::atoi(a["--blocksize"].c_str()));
-  Outcome d = direct(a["--r3port"], a["--ns"], a["--table"], blocksize);
-  Outcome s = through_server(a["--server"], a["--r3port"], a["--table"], batch);
-  for (const Outcome *o : {&d, &s})
-    if (!o->error.empty()) {
-      std::fprintf(stderr, "select_bench: %s: %s\n", o == &d ? "direct" : "server",
-                   o->error.c_str());
+  // Alternating rounds, the best time of each path counts: one round alone
+  // measures whatever else the machine was doing at that moment.
+  Outcome d, s;
+  for (int round = 0; round < 3; ++round) {
+    Outcome dr = direct(a["--r3port"], a["--ns"], a["--table"], blocksize);
+    Outcome sr = through_server(a["--server"], a["--r3port"], a["--table"], batch);
+    for (const Outcome *o : {&dr, &sr})
+      if (!o->error.empty()) {
+        std::fprintf(stderr, "select_bench: %s: %s\n", o == &dr ? "direct" : "server",
+                     o->error.c_str());
+        return 1;
+      }
+    if (dr.rows != sr.rows || dr.sum != sr.sum) {
+      std::fprintf(stderr, "select_bench: rows differ: direct %llu, server %llu\n", dr.rows,
+                   sr.rows);
       return 1;
     }
-  if (d.rows != s.rows || d.sum != s.sum) {
-    std::fprintf(stderr, "select_bench: rows differ: direct %llu, server %llu\n", d.rows, s.rows);
-    return 1;
+    if (round == 0 || dr.seconds < d.seconds) d = dr;
+    if (round == 0 || sr.seconds < s.seconds) s = sr;
   }
   double mbs = s.bytes / 1e6 / s.seconds, direct_mbs = d.bytes / 1e6 / d.seconds;
   std::printf("%s direct: %llu rows %.1f MB in %.2f s (%.1f MB/s); server: %.2f s (%.1f MB/s)\n",

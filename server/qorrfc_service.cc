@@ -152,6 +152,10 @@ int qorrfc_service::startup() {
   options->create_pid_file();
   options->write_pid_file();
   options->pid_file_written(1);
+  // The reactor exists before the signal thread may end its loop: a stop
+  // signal during start-up (a port already in use signals our own group)
+  // must not meet a reactor still being made.
+  ACE_Reactor::instance();
   if (!sleep_mode) QORRFC_SIGCATCHER::instance()->start();
   return serve(*options);
 }

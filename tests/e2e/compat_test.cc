@@ -312,3 +312,19 @@ TEST(E2eCompat, QorcliCompatPrintsTheRecords) {
 }
 
 }  // namespace
+
+TEST(E2eCompat, PasswordNeverReachesTheLog) {
+  CompatSystem cs(4);
+  const std::string secret = "Zq7-compat-secret";
+  cs.sql("UPDATE USR02 SET PASSWORD = '" + secret + "' WHERE BNAME = 'DEMO'");
+  auto l = cs.logon_connection(secret);
+  ASSERT_TRUE(l->command("CCONNECT")) << l->error();
+  Outcome o = cs.extract(*l, {"TABLE SCARR", "LENGTH 10"}, 10);
+  EXPECT_TRUE(o.last_ok);
+  EXPECT_FALSE(o.records.empty());
+  // The encoded form decodes to the password: it is as secret.
+  std::string log = cs.sys().log();
+  EXPECT_EQ(log.find(secret), std::string::npos) << "password found in the log";
+  EXPECT_EQ(log.find(qorclient::encode_password(secret)), std::string::npos)
+      << "encoded password found in the log";
+}

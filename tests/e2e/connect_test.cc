@@ -165,6 +165,9 @@ TEST(E2eConnect, PasswordNeverReachesTheLog) {
   std::string log = sys.log();
   EXPECT_NE(log.find("passwd=\"????????\""), std::string::npos) << "the logon text was not logged";
   EXPECT_EQ(log.find(secret), std::string::npos) << "password found in the log";
+  // The encoded form decodes to the password: it is as secret.
+  EXPECT_EQ(log.find(qorclient::encode_password(secret)), std::string::npos)
+      << "encoded password found in the log";
 }
 
 TEST(E2eConnect, QorcliInfoPrintsTheLineOrTheServersErrors) {

@@ -31,10 +31,9 @@ E2eSystem::E2eSystem(const E2eSystem &same_r3sim, int debug_level,
 void E2eSystem::start_server(int debug_level, const std::vector<std::string> &server_args) {
   server_port_ = qtest::free_port();
   // A unique name keeps the pid files of parallel tests apart.
-  std::string name = "e2e" + std::to_string(getpid()) + "_" + std::to_string(++g_servers);
-  pid_file_ = dir_.file(name + ".pid");
+  name_ = "e2e" + std::to_string(getpid()) + "_" + std::to_string(++g_servers);
   std::vector<std::string> argv = {qtest::bin("qorrfc_server"), "-d", std::to_string(debug_level),
-                                   "-w", dir_.path(), "-n", name,
+                                   "-w", dir_.path(), "-n", name_,
                                    "-p", std::to_string(server_port_)};
   argv.insert(argv.end(), server_args.begin(), server_args.end());
   server_ = std::make_unique<qtest::ChildProcess>(argv);

@@ -38,8 +38,8 @@ class E2eSystem {
   std::vector<std::string> failing_request(const std::string &request);
   // Logs on with the given element and returns the first reply line.
   std::string connect(const std::string &element);
-  // The pid file the server writes in its work directory.
-  std::string pid_file() const { return pid_file_; }
+  // The server's pid file (it exists while the server runs).
+  std::string pid_file() const { return dir_.file(name_ + ".pid"); }
   // The server's log so far.
   std::string log() const { return server_->stderr_text(); }
   // "KIND FUNCNAME|DETAIL|RESULT" of r3sim's call-log rows after `after`.
@@ -51,9 +51,9 @@ class E2eSystem {
 
   std::shared_ptr<r3simtest::R3simProcess> r3sim_;
   qtest::TempDir dir_;
-  std::string pid_file_;
   std::unique_ptr<qtest::ChildProcess> server_;
   int server_port_ = 0;
+  std::string name_;
 };
 
 // Lines that begin with the prefix.

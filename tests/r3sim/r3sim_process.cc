@@ -9,10 +9,14 @@ namespace r3simtest {
 R3simProcess::R3simProcess(std::vector<std::string> extra_args) {
   db_path_ = dir_.file("r3sim.db");
   port_ = qtest::free_port();
-  std::vector<std::string> argv = {qtest::bin("r3sim"), "--db", db_path_, "--port",
-                                   std::to_string(port_), "--bookings", "2000"};
-  argv.insert(argv.end(), extra_args.begin(), extra_args.end());
-  process_ = std::make_unique<qtest::ChildProcess>(argv);
+  argv_ = {qtest::bin("r3sim"), "--db", db_path_, "--port", std::to_string(port_),
+           "--bookings", "2000"};
+  argv_.insert(argv_.end(), extra_args.begin(), extra_args.end());
+  start();
+}
+
+void R3simProcess::start() {
+  process_ = std::make_unique<qtest::ChildProcess>(argv_);
   std::string ready = "r3sim ready on 127.0.0.1:" + std::to_string(port_);
   if (!process_->wait_for_stdout(ready, std::chrono::seconds(60)))
     ADD_FAILURE() << "r3sim did not start: " << process_->stderr_text();
@@ -23,6 +27,15 @@ R3simProcess::~R3simProcess() {
   if (process_->running()) process_->stop(15);
   std::string report = qtest::sanitizer_report(process_->stderr_text());
   EXPECT_EQ(report, "") << "r3sim reported a sanitizer finding";
+}
+
+void R3simProcess::kill() {
+  if (process_->running()) process_->stop(9);
+}
+
+void R3simProcess::restart() {
+  kill();
+  start();
 }
 
 r3sim::SqliteDb &R3simProcess::db() {

@@ -28,10 +28,18 @@ class R3simProcess {
                              const std::string &password = "welcome1") const;
   // Logs on as DEMO; fails the test when refused.
   RFC_HANDLE logon();
+  // Kills the process at once, as a crash would.
+  void kill();
+  // Starts r3sim again on the same port and database (after kill) and
+  // waits until it is ready.
+  void restart();
 
  private:
+  void start();
+
   qtest::TempDir dir_;
   std::string db_path_;
+  std::vector<std::string> argv_;
   std::unique_ptr<qtest::ChildProcess> process_;
   std::unique_ptr<r3sim::SqliteDb> db_;
   int port_ = 0;
