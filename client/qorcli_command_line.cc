@@ -41,6 +41,14 @@ const char *QorcliCommandLine::usage() {
          "  encode-password PASSWORD\n"
          "                    print the hexadecimal text that carries PASSWORD\n"
          "                    (the value of xpasswd)\n"
+         "  call FM [--param NAME[:LEN]=VALUE]... [--import NAME:LEN[:B]]...\n"
+         "          [--table NAME[:LEN]=FILE]... [--result NAME:LEN]...\n"
+         "                    call function module FM: --param passes a character\n"
+         "                    value, --table the lines of FILE as rows (LEN: the row\n"
+         "                    width, default the longest line); --import names a value\n"
+         "                    FM gives back (B: bytes, printed in hexadecimal), --result\n"
+         "                    a table FM fills (or sends in chunks); prints the values\n"
+         "                    and the returned tables\n"
          "  compat --table T --length N [--where CONDITION]\n"
          "                    extract through the dialog-compatibility port\n"
          "                    (--server names that port); records one a line\n"
@@ -111,8 +119,11 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
     }
     const std::string &v = args[++i];
     auto text = texts.find(a);
+    if (a == "--table") c.tables.push_back(v);
     if (text != texts.end()) {
       *text->second = v;
+    } else if (a == "--param" || a == "--import" || a == "--result") {
+      (a == "--param" ? c.params : a == "--import" ? c.imports : c.results).push_back(v);
     } else if (a == "--server") {
       if (!split_server(v, l.server_host, l.server_port)) {
         c.error = "--server wants HOST:PORT, not " + v;
