@@ -100,6 +100,9 @@ int Qorrfc_V9function_Request::call_req_function() {
   if (upper_first(root_attribute("data"), 'N') != 'Y') {
     result = Qorrfc_Base_Request::call_req_function();
     if (result == 0) result = RESULT_ENDED;
+    // The module has returned, its job with it: a gateway loop still
+    // waiting would hold this connection open.
+    stop_unfinished_gateway_loop();
   } else {
     result = direct_call();
   }
@@ -223,7 +226,7 @@ int Qorrfc_V9function_Request::send_results() {
   // for the job's last chunk would wait for ever. It looks for the stop
   // every second.
   bool ended = eod_flag_ == 'X';
-  if (!ended && data_connection_->thr_mgr()) data_connection_->thr_mgr()->cancel_task(data_connection_);
+  stop_unfinished_gateway_loop();
   ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_V9function_Request call_req_function - acquiring rh sema\n"));
   request_connection_->sema().acquire();
   ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_V9function_Request call_req_function - acquired rh sema\n"));
@@ -232,4 +235,9 @@ int Qorrfc_V9function_Request::send_results() {
     send_raw("EOF\n", 4);
   }
   return 0;
+}
+
+void Qorrfc_V9function_Request::stop_unfinished_gateway_loop() {
+  if (data_connection_->batch_active() != 1 || eod_flag_ == 'X') return;
+  if (data_connection_->thr_mgr()) data_connection_->thr_mgr()->cancel_task(data_connection_);
 }

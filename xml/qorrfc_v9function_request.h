@@ -66,6 +66,9 @@ class Qorrfc_V9function_Request : public Qorrfc_Base_Request {
   void add_parameter(XERCES_CPP_NAMESPACE::DOMElement *element, size_t slot);
   void add_table(XERCES_CPP_NAMESPACE::DOMElement *element, size_t slot);
   int send_results();
+  // Called once the module has returned: a gateway loop that has not seen
+  // the job's last chunk is asked to stop (it looks every second).
+  void stop_unfinished_gateway_loop();
   // The connection a callback's DHANDLE names (this request's own one
   // included); empty when none is registered under it.
   Qorrfc_Handler_Ref callback_connection(const char *dhandle);

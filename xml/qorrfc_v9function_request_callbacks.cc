@@ -35,6 +35,11 @@ int Qorrfc_V9function_Request::handle_data_chunk(RFC_HANDLE handle) {
   }
   Qorrfc_Handler_Ref connection = callback_connection(chunk_->dhandle());
   Qorrfc_Base_Request *target = connection ? connection->current_request() : nullptr;
+  // A data connection has no request of its own: the transport names it
+  // with the DHANDLE of the request parameters, meaning the request that
+  // uses it.
+  if (target == nullptr && connection && connection->request_handler())
+    target = connection->request_handler()->current_request();
   if (target == nullptr) {
     chunk_->raise_tables(handle, "INVALID_DATA_HANDLE");
     return RESULT_ENDED;
