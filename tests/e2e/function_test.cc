@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "function_call.h"
@@ -326,4 +327,28 @@ TEST(E2eFunction, TransportPathRunsTheModuleInR3) {
       "SELECT COUNT(*) FROM TBTCJOBLOG WHERE TEXT = 'Z_QOR_GET_TOKEN raised UNKNOWN_JOB'");
   ASSERT_TRUE(s.step());
   EXPECT_EQ(s.integer(0), 1);
+}
+
+TEST(E2eFunction, QorcliCallPrintsValuesAndTables) {
+  E2eSystem sys;
+  qtest::TempDir dir;
+  std::string rows = dir.path() + "/rows.txt";
+  {
+    std::ofstream out(rows);
+    out << "abcdefghijklmnop\n0123456789ABCDEF\n";
+  }
+  std::vector<std::string> argv{qtest::bin("qorcli"), "call", "ZSIM_FUNC_PARAMS",
+                                "--server", "127.0.0.1:" + std::to_string(sys.server_port()),
+                                "--ashost", "127.0.0.1", "--sysnr", "00",
+                                "--gwserv", std::to_string(sys.r3sim().port()), "--client", "800",
+                                "--user", "DEMO", "--password", "welcome1",
+                                "--param", "CTEXT:20=Hello", "--import", "UPPER:20",
+                                "--import", "INVERTED:8:B", "--table", "ROWS:16=" + rows,
+                                "--result", "EMPTY:16"};
+  qtest::ChildProcess cli(argv);
+  int status = cli.wait_exit(std::chrono::seconds(60));
+  EXPECT_EQ(qtest::exit_code(status), 0) << cli.stderr_text();
+  EXPECT_EQ(cli.stdout_text(),
+            "UPPER=HELLO\nINVERTED=FFFFFFFFFFFFFFFF\nROWS: 3 rows\nponmlkjihgfedcba\n"
+            "FEDCBA9876543210\nZSIM_FUNC_PARAMS\n");
 }
