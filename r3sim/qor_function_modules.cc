@@ -60,21 +60,25 @@ void zsim_func_params(Call &call) {
   call.send(out, &tables);
 }
 
-// Imports TABNAME (C 30), DHANDLE (C 130) and CHUNKNAME (C 30): asks for
-// the rows of the caller's table TABNAME for DHANDLE, then sends them in
-// one last chunk named CHUNKNAME to DHANDLE, with the text line
+// Imports TABNAME (C 30), DHANDLE (C 130), CHUNKNAME (C 30) and
+// CHUNKHANDLE (C 130, blank: DHANDLE): asks for the rows of the caller's
+// table TABNAME for DHANDLE, then sends them in one last chunk named
+// CHUNKNAME to CHUNKHANDLE, with the text line
 // "ZSIM_FUNC_CALLBACKS: n rows". A callback that fails ends the call with
 // the exception it raised. Both callbacks are in the call log.
 void zsim_func_callbacks(Call &call) {
-  char tabname[30], dhandle[130], chunkname[30];
+  char tabname[30], dhandle[130], chunkname[30], chunkhandle[130];
   for (char *b : {tabname, chunkname}) std::memset(b, ' ', 30);
-  std::memset(dhandle, ' ', sizeof dhandle);
+  for (char *b : {dhandle, chunkhandle}) std::memset(b, ' ', 130);
   ParamList in;
   in.add("TABNAME", tabname, sizeof tabname)
       .add("DHANDLE", dhandle, sizeof dhandle)
-      .add("CHUNKNAME", chunkname, sizeof chunkname);
+      .add("CHUNKNAME", chunkname, sizeof chunkname)
+      .add("CHUNKHANDLE", chunkhandle, sizeof chunkhandle);
   if (call.get(in) != RFC_OK) return;
   const std::string dh = trimmed(dhandle, sizeof dhandle);
+  std::string to = trimmed(chunkhandle, sizeof chunkhandle);
+  if (to.empty()) to = dh;
 
   char ptabname[40];
   put_text(ptabname, sizeof ptabname, trimmed(tabname, sizeof tabname));
@@ -94,7 +98,7 @@ void zsim_func_callbacks(Call &call) {
   std::vector<std::string> data;
   for (unsigned r = 1; r <= n; ++r)
     data.emplace_back(static_cast<const char *>(ItGetLine(rows, r)), kRowWidth);
-  Chunk chunk{dh, trimmed(chunkname, sizeof chunkname), kRowWidth, data,
+  Chunk chunk{to, trimmed(chunkname, sizeof chunkname), kRowWidth, data,
               {"ZSIM_FUNC_CALLBACKS: " + std::to_string(n) + " rows"}, true};
   rc = send_chunk(
       [&call](ParamList &ex, TableList &tables, std::string *exc) {
@@ -103,7 +107,7 @@ void zsim_func_callbacks(Call &call) {
       },
       chunk, &exception);
   CallLog::record(call.db(), call.session().number, "CALLBACK", "Z_QOR_DATA_CHUNK",
-                  {{"DHANDLE", dh}, {"TABLE_NAME", chunk.table}},
+                  {{"DHANDLE", to}, {"TABLE_NAME", chunk.table}},
                   rc == RFC_OK ? "OK" : "exception " + exception);
   if (rc != RFC_OK) return (void)call.raise(exception.empty() ? "CALLBACK_FAILED" : exception);
   ParamList nothing;
