@@ -29,6 +29,7 @@ const std::map<std::string, std::string> &texts() {
                        "Commands:\n"
                        "  info              log on and print the system-information line\n"
                        "  select            extract rows of a table or of any select element\n"
+                       "  call              call a function module, print its values and tables\n"
                        "  compat            extract through the dialog-compatibility port\n"
                        "  encode-password   print the hexadecimal text that carries a password\n"
                        "\n"
@@ -54,6 +55,20 @@ const std::map<std::string, std::string> &texts() {
                    "                       object per line) or raw (the records unchanged)\n"
                    "  --output FILE        the rows go there instead of standard output\n"
                    "  --quiet              no progress line on a terminal\n")},
+      {"call",
+       with_common("usage: qorcli call --server HOST:PORT [logon options] FM\n"
+                   "                   [--param NAME[:LEN]=VALUE]... [--import NAME:LEN[:B]]...\n"
+                   "                   [--table NAME[:LEN]=FILE]... [--result NAME:LEN]...\n"
+                   "Calls function module FM through the server and prints the values it\n"
+                   "gives back and the tables it returns.\n"
+                   "\n"
+                   "  --param NAME[:LEN]=VALUE  a character value FM receives (LEN: its\n"
+                   "                       length, default the value's)\n"
+                   "  --import NAME:LEN[:B] a value FM gives back (B: bytes, printed in\n"
+                   "                       hexadecimal)\n"
+                   "  --table NAME[:LEN]=FILE   the lines of FILE as the rows of a table\n"
+                   "                       (LEN: the row width, default the longest line)\n"
+                   "  --result NAME:LEN    a table FM fills or sends in chunks, rows of LEN\n")},
       {"compat",
        with_common("usage: qorcli compat --server HOST:PORT [logon options] --table T\n"
                    "                     --length N [--where COND]\n"

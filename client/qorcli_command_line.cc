@@ -70,8 +70,11 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
     }
     const std::string &v = args[++i];
     auto text = texts.find(a);
+    if (a == "--table") c.tables.push_back(v);
     if (text != texts.end()) {
       *text->second = v;
+    } else if (a == "--param" || a == "--import" || a == "--result") {
+      (a == "--param" ? c.params : a == "--import" ? c.imports : c.results).push_back(v);
     } else if (a == "--server") {
       if (!split_server(v, l.server_host, l.server_port)) {
         c.error = "--server wants HOST:PORT, not " + v;

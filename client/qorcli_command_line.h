@@ -23,6 +23,8 @@ struct QorcliCommandLine {
   std::string xml_file;        // a select element of the user's own
   bool quiet = false;          // no progress line
   int length = 0;               // compat: the record length
+  // call: every --param, --import, --table and --result value, in order.
+  std::vector<std::string> params, imports, tables, results;
   int timeout_seconds = 60;
   bool help = false;
   std::string error;  // set when the line cannot be used

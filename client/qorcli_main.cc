@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "call_command.h"
 #include "command_help.h"
 #include "compat_command.h"
 #include "main_session.h"
@@ -75,5 +76,6 @@ int main(int argc, char **argv) {
   if (cl.command == "encode-password") return encode(cl);
   if (cl.command == "select") return select_command(cl);
   if (cl.command == "compat") return compat_command(cl);
+  if (cl.command == "call") return call_command(cl);
   return QorcliCommandLine::usage_error("unknown command " + cl.command);
 }

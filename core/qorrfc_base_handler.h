@@ -11,6 +11,7 @@
 // data connection hold others. The last reference deletes the handler.
 #pragma once
 
+#include <ace/Recursive_Thread_Mutex.h>
 #include <ace/Semaphore.h>
 #include <ace/SOCK_Stream.h>
 #include <ace/Svc_Handler.h>
@@ -115,6 +116,12 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   const char **batch_errtext_out() { return &batch_errtext_; }
   RFC_ERROR_INFO_EX &error_info() { return error_info_; }
   int row_width() const { return row_width_; }
+  // Called before rows of another width go out on this connection (the
+  // tables of one function request differ in width).
+  void row_width(int width) { row_width_ = width; }
+  // Held by a function request while it uses the R/3 session that this
+  // logon connection keeps for all of them (rfc_handle).
+  ACE_Recursive_Thread_Mutex &session_lock() { return session_lock_; }
 
  protected:
   // Posts a block of type to the own queue; -1 when the worker has ended.
@@ -150,6 +157,7 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   RFC_ERROR_INFO_EX error_info_;
   int row_width_ = 0;
   Qorrfc_Base_Handler *logon_link_ = nullptr;
+  ACE_Recursive_Thread_Mutex session_lock_;
 
   std::atomic<long> refs_{1};
   int registry_keys_ = 0;  // keys bound to this handler; registry lock

@@ -3,6 +3,8 @@
 #include <ace/Log_Msg.h>
 #include <ace/Thread_Manager.h>
 
+#include <string>
+
 #include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
 #include "qorrfc_mq.h"
@@ -16,10 +18,19 @@ int Qorrfc_Base_Handler::handle_callrfc_batch() {
   const char *prog_id = "", *host = "", *service = "";
   char host_flag = ' ';
   RFC_HANDLE handle = RFC_HANDLE_NULL;
-  if (request && request->gwinfo(prog_id, host, service, host_flag) == 0)
+  // Copies: the request replaces its job-number values at the job's next
+  // announcement (job "0" at the end) while this loop still needs them.
+  std::string gw_values[3];
+  if (request && request->gwinfo(prog_id, host, service, host_flag) == 0) {
+    gw_values[0] = prog_id;
+    gw_values[1] = host;
+    gw_values[2] = service;
+    prog_id = gw_values[0].c_str();
+    host = gw_values[1].c_str();
+    service = gw_values[2].c_str();
     handle = request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_,
                                          RFC_HANDLE_NULL);
-  else
+  } else
     batch_errtext_ = "No gateway information for the batch job";
   if (handle == RFC_HANDLE_NULL)
     batch_status_ = RfcLastErrorEx(&error_info_) + 1;

@@ -34,23 +34,27 @@ BatchDestination BatchDestination::of_variant(Call &call, const std::string &rep
   if (report.empty()) return impossible("No extraction report was named");
   if (!report_exists(call, report)) return impossible("Report " + report + " does not exist");
   if (variant.empty()) return impossible("The RFC server has no variant");
-  Stmt v = call.db().prepare(
-      "SELECT IFNULL(V.RFCDEST, ''), D.RFCDEST IS NOT NULL, IFNULL(D.PROGID, ''), "
-      "IFNULL(D.GWHOST, ''), IFNULL(D.GWSERV, '') "
-      "FROM VARID V LEFT JOIN RFCDES D ON D.RFCDEST = V.RFCDEST "
-      "WHERE V.REPORT = ? AND V.VARIANT = ?");
+  Stmt v = call.db().prepare("SELECT IFNULL(RFCDEST, '') FROM VARID WHERE REPORT = ? AND VARIANT = ?");
   v.bind(1, report).bind(2, variant);
   if (!v.step())
     return impossible("Variant " + variant + " of report " + report + " does not exist");
   std::string dest = v.text(0);
   if (dest.empty()) return impossible("Variant " + variant + " names no RFC destination");
-  if (v.integer(1) == 0) return impossible("RFC destination " + dest + " does not exist");
+  return of_destination(call, dest);
+}
+
+BatchDestination BatchDestination::of_destination(Call &call, const std::string &dest) {
+  Stmt r = call.db().prepare(
+      "SELECT IFNULL(PROGID, ''), IFNULL(GWHOST, ''), IFNULL(GWSERV, '') FROM RFCDES "
+      "WHERE RFCDEST = ?");
+  r.bind(1, dest);
+  if (!r.step()) return impossible("RFC destination " + dest + " does not exist");
   BatchDestination d;
   d.dest = dest;
-  d.progid = v.text(2);
+  d.progid = r.text(0);
   if (d.progid.empty()) return impossible("RFC destination " + dest + " names no program id");
-  d.gwhost = v.text(3);
-  d.gwserv = v.text(4);
+  d.gwhost = r.text(1);
+  d.gwserv = r.text(2);
   if (d.gwhost.empty()) {
     d.gwhost = call.sim().options().host;
   } else {

@@ -23,6 +23,8 @@ struct BatchDestination {
   // Reads VARID and RFCDES at every call, so tests may change them.
   static BatchDestination of_variant(Call &call, const std::string &report,
                                      const std::string &variant);
+  // The same for an RFC destination named directly.
+  static BatchDestination of_destination(Call &call, const std::string &dest);
 };
 
 }  // namespace r3sim

@@ -3,6 +3,7 @@
 #include "module_registry.h"
 #include "qor_compat.h"
 #include "qor_dialog.h"
+#include "qor_function_job.h"
 
 namespace r3sim {
 
@@ -10,6 +11,7 @@ void add_qor_modules(ModuleRegistry &registry, const std::string &ns) {
   QorDialog dialog;
   dialog.add_flow(RequestParameters::Flow::kConnect, connect_flow);
   dialog.add_flow(RequestParameters::Flow::kSelect, select_flow);
+  dialog.add_flow(RequestParameters::Flow::kFunction, function_flow);
   registry.add_module(ns + "Z_QOR_DIALOG", [dialog](Call &call) { dialog.run(call); });
   registry.add_module(ns + "Z_QOR_READ_TABLE_V8COMPAT", compat_read_table);
 }

@@ -89,6 +89,7 @@ void rfc_raise_error(Call &call) {
 
 void add_rfc_system_info(ModuleRegistry &registry);
 void add_rfc_read_table(ModuleRegistry &registry);
+void add_function_test_modules(ModuleRegistry &registry);
 
 void add_standard_modules(ModuleRegistry &registry) {
   registry.add_module("RFC_PING", rfc_ping);
@@ -97,6 +98,7 @@ void add_standard_modules(ModuleRegistry &registry) {
   registry.add_module("RFC_RAISE_ERROR", rfc_raise_error);
   add_rfc_system_info(registry);
   add_rfc_read_table(registry);
+  add_function_test_modules(registry);
 }
 
 }  // namespace r3sim

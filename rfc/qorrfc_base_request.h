@@ -139,6 +139,7 @@ class Qorrfc_Base_Request {
   int bufmax() const { return bufmax_; }
   int killed() const { return killed_; }
   RFC_HANDLE rfc_handle() const { return rfc_handle_; }
+  Qorrfc_Function *main_function() const { return main_function_.get(); }
   RFC_ERROR_INFO_EX &error_info() { return error_info_; }
   Qorrfc_Base_Handler *request_connection() const { return request_connection_; }
   Qorrfc_Base_Handler *logon_connection() const { return logon_connection_; }
