@@ -15,6 +15,8 @@
 #include <ace/Synch_Traits.h>
 #include <ace/Thread_Mutex.h>
 
+#include <chrono>
+
 class Qorrfc_MQ : public ACE_Message_Queue<ACE_MT_SYNCH> {
  public:
   Qorrfc_MQ();
@@ -27,6 +29,9 @@ class Qorrfc_MQ : public ACE_Message_Queue<ACE_MT_SYNCH> {
   ACE_Atomic_Op<ACE_Thread_Mutex, long> reg_count_;
   // Held while the key's registration state is examined and changed.
   ACE_Thread_Mutex lock_;
+  // When this server last closed a registration under the key: for a
+  // moment after, the gateway may still count it.
+  std::chrono::steady_clock::time_point last_close_{};
 };
 
 class Qorrfc_MQ_Registry {

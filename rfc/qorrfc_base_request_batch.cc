@@ -5,6 +5,7 @@
 #include <ace/Message_Block.h>
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
+#include <ace/OS_NS_unistd.h>
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
@@ -40,14 +41,28 @@ RFC_HANDLE Qorrfc_Base_Request::rfcaccept_function(const char *prog_id, const ch
     --queue->reg_count_;
     ACE_DEBUG((LM_TRACE, "%D (%P|%t) reg count decremented\n"));
     RfcClose(close_handle);
+    queue->last_close_ = std::chrono::steady_clock::now();
     return RFC_HANDLE_NULL;
   }
   std::string prog(prog_id ? prog_id : ""), serv(gw_serv ? gw_serv : "");
   RFC_INT total = 0, initialising = 0, ready = 0, busy = 0;
   RFC_ERROR_INFO_EX check_error;
-  if (RfcCheckRegisterServer(&prog[0], &host[0], &serv[0], &total, &initialising, &ready, &busy,
-                             &check_error) == RFC_OK &&
-      total > queue->reg_count_.value()) {
+  auto foreign = [&] {
+    return RfcCheckRegisterServer(&prog[0], &host[0], &serv[0], &total, &initialising, &ready,
+                                  &busy, &check_error) == RFC_OK &&
+           total > queue->reg_count_.value();
+  };
+  // The gateway learns of a closed registration a moment after the close:
+  // right after one of ours ended, a surplus is ours while it lasts, and
+  // only one that stays belongs to another program.
+  bool refused = foreign();
+  for (int wait = 0; refused && wait < 40 &&
+                     std::chrono::steady_clock::now() - queue->last_close_ < std::chrono::seconds(5);
+       ++wait) {
+    ACE_OS::sleep(ACE_Time_Value(0, 50000));
+    refused = foreign();
+  }
+  if (refused) {
     *errtext = "Another RFC server is registered at the gateway with the program id assigned to "
                "this server\n";
     ACE_ERROR((LM_ERROR,

@@ -252,6 +252,33 @@ TEST(E2eBatch, ConcurrentExtractionsUnderOneProgramIdKeepTheirOwnRows) {
   EXPECT_EQ(jobs(sys).size(), 2u);
 }
 
+// The gateway counts a registration the server has closed until it has
+// seen the close. Right after one of its own ended, the server waits a
+// surplus out instead of refusing at once; here a registration that goes
+// away a moment after the request stands for it.
+TEST(E2eBatch, ASurplusRightAfterOwnUnregistrationIsWaitedOut) {
+  E2eSystem sys(1, batch_args());
+  SelectClient client(sys);
+  size_t width = width_of(e2e::dictionary_fields(sys, "SCARR"));
+  ASSERT_EQ(client.run(sselect(client, true, "SCARR"), width).lines, Lines{"OK"});
+
+  std::vector<std::string> parts = {"-a", kProgid, "-g", "127.0.0.1", "-x",
+                                    std::to_string(sys.r3sim().port())};
+  std::vector<char *> argv;
+  for (auto &p : parts) argv.push_back(&p[0]);
+  argv.push_back(nullptr);
+  RFC_HANDLE lingering = RfcAccept(argv.data());
+  ASSERT_NE(lingering, RFC_HANDLE_NULL);
+  std::thread gone([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    RfcClose(lingering);
+  });
+  SelectResult r = client.run(sselect(client, true, "SCARR"), width);
+  gone.join();
+  EXPECT_EQ(r.lines, Lines{"OK"});
+  EXPECT_EQ(r.last.kind, Record::Kind::kEnd);
+}
+
 TEST(E2eBatch, AClientGoneDuringTheExtractionStopsTheJobOnly) {
   E2eSystem sys(1, batch_args());
   SelectClient client(sys);
