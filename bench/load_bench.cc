@@ -1,6 +1,7 @@
 // Many clients at once against one server and one r3sim: each client
-// thread runs, in turn, a logon (connect request), a dialog extraction
-// through the main port and an extraction through the dialog-compatibility
+// thread runs, in turn, a logon (connect request), a dialog extraction, a
+// batch extraction (a background job calling back through the gateway), a
+// function request and an extraction through the dialog-compatibility
 // port, until the time is up. Every extraction is checked against the rows
 // the simulator's own query gives on its database (count and an
 // order-independent checksum). At the end the server's descriptors and
@@ -27,6 +28,7 @@
 
 #include "compat_session.h"
 #include "dictionary.h"
+#include "function_call.h"
 #include "password_encoder.h"
 #include "row_builder.h"
 #include "select_request.h"
@@ -123,7 +125,7 @@ class Client {
     tally_.connect_ms.push_back(ms);
   }
 
-  void dialog(const Job &job) {
+  void select(const Job &job, bool batch) {
     qorclient::SelectSession s(std::chrono::seconds(120));
     qorclient::SelectOptions select;
     select.table = job.table;
@@ -131,15 +133,46 @@ class Client {
     Expected got;
     size_t width = 0;
     bool ok = s.log_on(logon_) &&
-              s.run(qorclient::sselect_element(select), false,
+              s.run(qorclient::sselect_element(select), batch,
                     [&](const std::vector<qorclient::FieldLayout> &, size_t w) { width = w; },
                     [&](const char *row) {
                       ++got.rows;
                       got.sum += row_hash(row, width);
                     });
-    if (!ok) tally_.error("dialog " + job.table + ": " + s.error() +
+    if (!ok) tally_.error((batch ? "batch " : "dialog ") + job.table + ": " + s.error() +
                           (s.errors().empty() ? "" : " " + s.errors()[0]));
     check(tally_, ok, got, job.dialog);
+  }
+
+  // STFC_CONNECTION gives back the text it was given.
+  void function(unsigned step) {
+    using namespace qorclient;
+    const auto timeout = std::chrono::seconds(120);
+    MainSession logon(timeout), data(timeout), request(timeout);
+    std::string text = "load " + std::to_string(step), line;
+    FunctionCall call{"STFC_CONNECTION", {}, {}};
+    call.parameters.push_back({"REQUTEXT", false, false, 255, text});
+    call.parameters.push_back({"ECHOTEXT", true, false, 255, ""});
+    bool ok = logon.open(logon_.server_host, logon_.server_port) &&
+              logon.send_request(connect_element(logon_)) && logon.read_line(line) &&
+              !MainSession::is_error_line(line) &&
+              data.open(logon_.server_host, logon_.server_port) &&
+              request.open(logon_.server_host, logon_.server_port) &&
+              request.send_request(call.element(logon.handle(), data.handle()));
+    FunctionReply reply;
+    if (ok) reply = read_function_reply(request, data, call.widths());
+    ++tally_.extractions;
+    std::string echo = ok && reply.data.size() == 1 && reply.data[0].second.size() == 1
+                           ? reply.data[0].second[0]
+                           : "";
+    text.resize(255, ' ');
+    if (!ok || reply.failed() || !reply.error.empty()) {
+      ++tally_.lost;
+      tally_.error("function: " + line + logon.error() + data.error() + request.error() +
+                   reply.error + (reply.lines.empty() ? "" : " " + reply.lines[0]));
+    } else if (echo != text) {
+      ++tally_.corrupt;
+    }
   }
 
   void compat(const Job &job) {
@@ -271,7 +304,9 @@ int main(int argc, char **argv) {
   Tally tally;
   // One round alone first: what stays in the server after it (libraries,
   // caches) is not a leak.
-  Client(logon, compat_port, tally).dialog(jobs[0]);
+  Client(logon, compat_port, tally).select(jobs[0], false);
+  Client(logon, compat_port, tally).select(jobs[0], true);
+  Client(logon, compat_port, tally).function(0);
   Client(logon, compat_port, tally).compat(jobs[0]);
   const int fds_before = settled([&] { return count_fds(pid); });
   const int threads_before = settled([&] { return count_threads(pid); });
@@ -284,9 +319,11 @@ int main(int argc, char **argv) {
       Client client(logon, compat_port, tally);
       for (unsigned step = static_cast<unsigned>(c); Clock::now() < end; ++step) {
         const Job &job = jobs[step % jobs.size()];
-        switch (step % 3) {
+        switch (step % 5) {
           case 0: client.connect(); break;
-          case 1: client.dialog(job); break;
+          case 1: client.select(job, false); break;
+          case 2: client.select(job, true); break;
+          case 3: client.function(step); break;
           default: client.compat(job); break;
         }
       }
