@@ -50,6 +50,16 @@ int registrations(E2eSystem &sys) {
   return total;
 }
 
+// Another program's registration under the program id at r3sim's gateway.
+RFC_HANDLE register_foreign(E2eSystem &sys) {
+  std::vector<std::string> parts = {"-a", kProgid, "-g", "127.0.0.1", "-x",
+                                    std::to_string(sys.r3sim().port())};
+  std::vector<char *> argv;
+  for (auto &p : parts) argv.push_back(&p[0]);
+  argv.push_back(nullptr);
+  return RfcAccept(argv.data());
+}
+
 // r3sim's state changes with no line to wait for: it is looked at again
 // until it holds or the time is up.
 bool eventually(const std::function<bool()> &holds,
@@ -174,12 +184,7 @@ TEST(E2eBatch, R3sErrorMessageEndsTheJobAndTheRegistration) {
 TEST(E2eBatch, AForeignRegistrationUnderTheProgramIdIsRefused) {
   E2eSystem sys(1, batch_args());
   SelectClient client(sys);
-  std::vector<std::string> parts = {"-a", kProgid, "-g", "127.0.0.1", "-x",
-                                    std::to_string(sys.r3sim().port())};
-  std::vector<char *> argv;
-  for (auto &p : parts) argv.push_back(&p[0]);
-  argv.push_back(nullptr);
-  RFC_HANDLE foreign = RfcAccept(argv.data());
+  RFC_HANDLE foreign = register_foreign(sys);
   ASSERT_NE(foreign, RFC_HANDLE_NULL);
   ASSERT_EQ(registrations(sys), 1);
 
@@ -262,12 +267,7 @@ TEST(E2eBatch, ASurplusRightAfterOwnUnregistrationIsWaitedOut) {
   size_t width = width_of(e2e::dictionary_fields(sys, "SCARR"));
   ASSERT_EQ(client.run(sselect(client, true, "SCARR"), width).lines, Lines{"OK"});
 
-  std::vector<std::string> parts = {"-a", kProgid, "-g", "127.0.0.1", "-x",
-                                    std::to_string(sys.r3sim().port())};
-  std::vector<char *> argv;
-  for (auto &p : parts) argv.push_back(&p[0]);
-  argv.push_back(nullptr);
-  RFC_HANDLE lingering = RfcAccept(argv.data());
+  RFC_HANDLE lingering = register_foreign(sys);
   ASSERT_NE(lingering, RFC_HANDLE_NULL);
   std::thread gone([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
