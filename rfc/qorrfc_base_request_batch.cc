@@ -54,12 +54,19 @@ RFC_HANDLE Qorrfc_Base_Request::rfcaccept_function(const char *prog_id, const ch
   };
   // The gateway learns of a closed registration a moment after the close:
   // right after one of ours ended, a surplus is ours while it lasts, and
-  // only one that stays belongs to another program.
+  // only one that stays belongs to another program. The key's other
+  // requests are not held up meanwhile.
   bool refused = foreign();
   for (int wait = 0; refused && wait < 40 &&
                      std::chrono::steady_clock::now() - queue->last_close_ < std::chrono::seconds(5);
        ++wait) {
+    guard.release();
     ACE_OS::sleep(ACE_Time_Value(0, 50000));
+    guard.acquire();
+    if (!guard.locked()) {
+      *errtext = "Internal ACE_Guard failure";
+      return RFC_HANDLE_NULL;
+    }
     refused = foreign();
   }
   if (refused) {
