@@ -201,7 +201,14 @@ RFC_RC Conn::wait(int seconds) {
         stack_.push_back(Level{true, std::move(f), {}});
         return RFC_OK;
       case Kind::ConvEnd:
-        continue;  // the gateway's caller is done; wait for the next one
+        // The gateway's caller is done. A registered program tells the
+        // gateway it waits for the next one: until then none is routed to
+        // it, so one that unregisters instead never receives a call.
+        if (role_ == Role::Registered) {
+          std::string why;
+          if (!socket_->send_empty(Kind::Ready, why)) return fail(broken(socket_->peer(), why));
+        }
+        continue;
       case Kind::Close:
         fail(make_error(RFC_ERROR_COMMUNICATION, "Connection closed by partner"));
         closed_by_partner_ = true;

@@ -2,6 +2,9 @@
 
 #include <poll.h>
 
+#include <chrono>
+#include <thread>
+
 #include "rfc_conn.h"
 
 namespace rfcp {
@@ -46,20 +49,34 @@ void Gateway::count(const std::string &progid, int &ninit, int &nready, int &nbu
     if (r->progid != progid) continue;
     if (r->state == State::Init) ++ninit;
     if (r->state == State::Ready) ++nready;
-    if (r->state == State::Busy) ++nbusy;
+    if (r->state == State::Busy || r->state == State::Used) ++nbusy;
   }
+}
+
+Gateway::Entry Gateway::choose(const std::string &progid, bool &coming) {
+  refresh(progid);
+  Entry chosen;
+  coming = false;
+  for (State wanted : {State::Ready, State::Init})
+    for (const Entry &r : regs_)
+      if (!chosen && r->progid == progid && r->state == wanted) chosen = r;
+  for (const Entry &r : regs_)
+    if (r->progid == progid && r->state == State::Used) coming = true;
+  if (chosen) chosen->state = State::Busy;
+  return chosen;
 }
 
 RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
   Entry chosen;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    refresh(progid);
-    for (State wanted : {State::Ready, State::Init}) {
-      for (const Entry &r : regs_)
-        if (!chosen && r->progid == progid && r->state == wanted) chosen = r;
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  for (;;) {
+    bool coming = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      chosen = choose(progid, coming);
     }
-    if (chosen) chosen->state = State::Busy;
+    if (chosen || !coming || std::chrono::steady_clock::now() > until) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   if (!chosen) {
     err = rfcl::make_error(RFC_ERROR_COMMUNICATION, "program " + progid + " not registered");
@@ -78,7 +95,7 @@ RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
 void Gateway::release(const Entry &reg, bool clean) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (clean) {
-    reg->state = State::Ready;
+    reg->state = State::Used;
     return;
   }
   reg->socket->shutdown();

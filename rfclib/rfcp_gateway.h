@@ -22,13 +22,17 @@ class Gateway : public std::enable_shared_from_this<Gateway> {
   void count(const std::string &progid, int &ninit, int &nready, int &nbusy);
   // A client-role handle on the oldest ready registration (or, when none is
   // ready yet, the oldest one still initialising: its program reads the call
-  // once it waits). RFC_HANDLE_NULL with err when there is none.
+  // once it waits). Registrations whose last caller has just gone are ready
+  // again only when their program waits once more; for those it waits a
+  // while. RFC_HANDLE_NULL with err when there is none.
   RFC_HANDLE open(const std::string &progid, rfcl::Error &err);
   // Ends every registration; their programs see the connection close.
   void shutdown();
 
  private:
-  enum class State { Init, Ready, Busy };
+  // Used: its caller has gone and its program has not yet said it waits
+  // again (it may be about to unregister instead): no caller is routed to it.
+  enum class State { Init, Ready, Busy, Used };
   struct Registration {
     std::string progid;
     std::shared_ptr<rfcw::Socket> socket;
@@ -39,6 +43,9 @@ class Gateway : public std::enable_shared_from_this<Gateway> {
   // Takes in what idle programs sent (READY, CLOSE, end of connection).
   void refresh(const std::string &progid);
   void release(const Entry &reg, bool clean);
+  // The registration a caller of progid gets now, marked busy; also tells
+  // whether one may become ready soon. Under mutex_.
+  Entry choose(const std::string &progid, bool &coming);
 
   std::mutex mutex_;
   std::list<Entry> regs_;  // in the order of registration

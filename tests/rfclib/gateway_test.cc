@@ -88,12 +88,24 @@ TEST_F(GatewayTest, RegisteredProgramServesRoutedCallsInEachState) {
     char *exc = nullptr;
     ASSERT_EQ(RfcCallReceive(gw, const_cast<char *>("Z_JOB"), exp, imp, nullptr, &exc), RFC_OK);
     EXPECT_EQ(n, job + 100);
-    RfcClose(gw);  // the job ends; the registration waits for the next one
-    EXPECT_EQ(counts("QORPROG"), (std::vector<int>{1, 0, 1, 0}));
+    RfcClose(gw);  // the job ends; ready once the program waits for the next one
+    if (job == 0) {
+      EXPECT_TRUE(wait_counts("QORPROG", {1, 0, 1, 0}));
+    }
   }
   program.join();
   EXPECT_EQ(served, 2);
-  RfcClose(reg);
+  // The program does not wait again: no caller is routed to it, also not
+  // while it unregisters.
+  EXPECT_EQ(counts("QORPROG"), (std::vector<int>{1, 0, 0, 1}));
+  std::thread unregister([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    RfcClose(reg);
+  });
+  RFC_ERROR_INFO_EX err{};
+  EXPECT_EQ(RfcpGatewayOpen(partner_.server(), "QORPROG", &err), RFC_HANDLE_NULL);
+  EXPECT_NE(std::string(err.message).find("not registered"), std::string::npos) << err.message;
+  unregister.join();
   EXPECT_TRUE(wait_counts("QORPROG", {0, 0, 0, 0}));
 }
 
