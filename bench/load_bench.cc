@@ -29,7 +29,6 @@
 #include "compat_session.h"
 #include "dictionary.h"
 #include "function_call.h"
-#include "password_encoder.h"
 #include "row_builder.h"
 #include "select_request.h"
 #include "select_session.h"
@@ -183,11 +182,8 @@ class Client {
     Expected got;
     bool ok = l.open(logon_.server_host, compat_port_) && d.open(logon_.server_host, compat_port_) &&
               r.open(logon_.server_host, compat_port_);
-    std::vector<std::string> logon = {"CPARM u " + logon_.user, "CPARM c " + logon_.client,
-                                      "CPARM l " + logon_.lang, "CPARM h " + logon_.ashost,
-                                      "CPARM s " + logon_.sysnr, "CPARM x " + logon_.gwserv,
-                                      "CPARM p " + qorclient::encode_password(logon_.password),
-                                      "CCONNECT"};
+    std::vector<std::string> logon = qorclient::compat_logon_commands(logon_);
+    logon.push_back("CCONNECT");
     for (size_t i = 0; ok && i < logon.size(); ++i) ok = l.command(logon[i]);
     std::vector<std::string> commands = {"CHANDLE " + l.handle(), "DHANDLE " + d.handle(),
                                          "TABLE " + job.table,

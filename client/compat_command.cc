@@ -29,12 +29,8 @@ class Extraction {
   int run() {
     const LogonOptions &l = cl_.logon;
     if (!open(logon_)) return kNoConnection;
-    std::vector<std::string> parameters = {"u " + l.user, "c " + l.client, "l " + l.lang,
-                                           "p " + encode_password(l.password),
-                                           "h " + l.ashost, "s " + l.sysnr};
-    if (!l.gwserv.empty()) parameters.push_back("x " + l.gwserv);
-    for (const auto &p : parameters)
-      if (!step(logon_, "CPARM " + p)) return kServerError;
+    for (const auto &c : compat_logon_commands(l))
+      if (!step(logon_, c)) return kServerError;
     if (!step(logon_, "CCONNECT") || has_error(logon_.last_reply())) return kServerError;
     int status = extract();
     release_logon();

@@ -1,5 +1,7 @@
 #include "compat_session.h"
 
+#include "password_encoder.h"
+
 namespace qorclient {
 
 namespace {
@@ -67,6 +69,14 @@ bool CompatSession::read_record(size_t record_length, CompatRecord &record) {
   raw.pop_back();
   record.bytes = std::move(raw);
   return true;
+}
+
+std::vector<std::string> compat_logon_commands(const LogonOptions &l) {
+  std::vector<std::string> lines = {"CPARM u " + l.user,   "CPARM c " + l.client,
+                                    "CPARM l " + l.lang,   "CPARM p " + encode_password(l.password),
+                                    "CPARM h " + l.ashost, "CPARM s " + l.sysnr};
+  if (!l.gwserv.empty()) lines.push_back("CPARM x " + l.gwserv);
+  return lines;
 }
 
 std::vector<std::string> compat_where_lines(const std::string &condition) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "logon_options.h"
 #include "socket_stream.h"
 
 namespace qorclient {
@@ -53,6 +54,10 @@ class CompatSession {
   std::string error_;
   std::vector<std::string> last_reply_;
 };
+
+// The CPARM lines that carry a logon to the compatibility port (the
+// password encoded; gwserv only when set), before CCONNECT.
+std::vector<std::string> compat_logon_commands(const LogonOptions &logon);
 
 // A selection condition as WHERETXT lines of at most 71 characters (what
 // a where line keeps), cut at blanks where there are any.
