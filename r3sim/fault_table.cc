@@ -11,8 +11,13 @@ std::optional<Fault> FaultTable::take(SqliteDb &db, const std::string &function,
   s.bind(1, kind).bind(2, function);
   if (!s.step()) return std::nullopt;
   Fault f{kind, s.text(1), s.integer(2)};
-  if (sqlite3_column_type(s.raw(), 3) != SQLITE_NULL) {
-    int64_t id = s.integer(0);
+  const bool counted = sqlite3_column_type(s.raw(), 3) != SQLITE_NULL;
+  const int64_t id = s.integer(0);
+  // The read must end before the write: a write inside a read transaction
+  // fails at once (instead of waiting) when another session has committed
+  // since the read began.
+  s.reset();
+  if (counted) {
     // Another session may have used the last count in the meantime.
     Stmt u = db.prepare("UPDATE ZSIM_FAULTS SET TIMES = TIMES - 1 WHERE rowid = ? AND TIMES > 0");
     u.bind(1, id).step();
