@@ -116,6 +116,10 @@ RFC_RC Conn::call(const char *function, RFC_PARAMETER *exporting, RFC_TABLE *tab
   if (!encode_params(e, exporting, err) || !encode_tables(e, tables, nullptr, err))
     return misuse(err.message, RFC_INVALID_PARAMETER);
   if (!e.finish()) return misuse("call too large for one frame", RFC_INVALID_PARAMETER);
+  if (role_ == Role::Gateway && !started_ && stack_.empty()) {
+    first_call_.clear();
+    for (const iovec &v : e.iov()) first_call_.append(static_cast<const char *>(v.iov_base), v.iov_len);
+  }
   if (!send(e)) return RFC_FAILURE;
   stack_.push_back(Level{false, nullptr, {}});
   return RFC_OK;
@@ -136,6 +140,20 @@ RFC_RC Conn::receive(RFC_PARAMETER *importing, RFC_TABLE *tables, char **excepti
     bool timed_out;
     if (!read(*f, -1, rc, timed_out)) return rc;
     const rfcw::Message &m = f->msg;
+    if (role_ == Role::Gateway && !started_) {
+      if (m.kind == Kind::Close && !first_call_.empty() && reroute_) {
+        // The program unregistered before it took the call (a program
+        // that has taken one never closes with CLOSE): the call goes to
+        // another registration, as if it had been routed there at once.
+        if (!route_anew()) return RFC_FAILURE;
+        continue;
+      }
+      if (m.kind != Kind::Ready) {
+        started_ = true;
+        first_call_.clear();
+        first_call_.shrink_to_fit();
+      }
+    }
     switch (m.kind) {
       case Kind::Call:
         stack_.push_back(Level{true, std::move(f), {}});
@@ -171,6 +189,25 @@ RFC_RC Conn::receive(RFC_PARAMETER *importing, RFC_TABLE *tables, char **excepti
                                                   " frame during a call"));
     }
   }
+}
+
+bool Conn::route_anew() {
+  Error err;
+  std::shared_ptr<rfcw::Socket> next = reroute_(err);
+  if (!next) {
+    fail(err);
+    return false;
+  }
+  socket_ = std::move(next);
+  partner_host_ = socket_->peer_host();
+  return send_bytes(first_call_);
+}
+
+bool Conn::send_bytes(const std::string &bytes) {
+  std::string why;
+  if (socket_->send(bytes, why)) return true;
+  fail(broken(socket_->peer(), why));
+  return false;
 }
 
 RFC_RC Conn::wait(int seconds) {
@@ -295,6 +332,10 @@ void Conn::close() {
     std::string why;
     if (role_ == Role::Gateway) {
       if (clean) socket_->send_empty(Kind::ConvEnd, why);
+    } else if (role_ == Role::Registered && !stack_.empty()) {
+      // A program that has taken a call and closes without answering it
+      // leaves without CLOSE: its caller must not take the call for
+      // untaken and send it to another program.
     } else {
       socket_->send_empty(Kind::Close, why);
     }

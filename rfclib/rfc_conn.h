@@ -51,6 +51,10 @@ class Conn {
   // Runs once when the handle is closed; clean is false when calls were
   // still open or the connection had broken.
   std::function<void(bool clean)> on_close_;
+  // Of a gateway's handle: another registration of the same program id,
+  // for a first call its program closed on before taking it; nullptr with
+  // err when there is none.
+  std::function<std::shared_ptr<rfcw::Socket>(Error &err)> reroute_;
 
   // Logs on with the logon data; false with the last error set.
   bool log_on();
@@ -79,6 +83,10 @@ class Conn {
   RFC_RC misuse(const std::string &what, RFC_RC rc = RFC_FAILURE);
   RFC_RC dead();
   bool send(rfcw::Encoder &e);
+  bool send_bytes(const std::string &bytes);
+  // Sends the first call to the registration reroute_ gives; false (broken)
+  // when there is none.
+  bool route_anew();
   // Reads a frame; on failure the connection is broken and rc set.
   bool read(rfcw::Frame &f, int timeout_ms, RFC_RC &rc, bool &timed_out);
   Level *pending();  // the innermost call if it is an unanswered incoming one
@@ -91,6 +99,10 @@ class Conn {
   bool broken_ = false;
   bool closed_by_partner_ = false;
   bool ready_sent_ = false;
+  // Of a gateway's handle: the first call as sent, until its program has
+  // answered anything (until then it may still go to another program).
+  std::string first_call_;
+  bool started_ = false;
   std::atomic<bool> dropped_{false};
   Error dead_error_;
   std::string exception_;

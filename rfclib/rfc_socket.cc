@@ -43,8 +43,14 @@ std::string Socket::peer_host() const {
 void Socket::shutdown() { ::shutdown(fd_, SHUT_RDWR); }
 
 bool Socket::send(const Encoder &frame, std::string &why) {
-  const std::vector<iovec> &all = frame.iov();
-  std::vector<iovec> iov(all.begin(), all.end());
+  return send_iov(std::vector<iovec>(frame.iov().begin(), frame.iov().end()), why);
+}
+
+bool Socket::send(const std::string &bytes, std::string &why) {
+  return send_iov({iovec{const_cast<char *>(bytes.data()), bytes.size()}}, why);
+}
+
+bool Socket::send_iov(std::vector<iovec> iov, std::string &why) {
   size_t first = 0;
   while (first < iov.size()) {
     msghdr m{};

@@ -35,6 +35,8 @@ class Socket {
 
   // Writes the whole frame; false (why set) when the connection failed.
   bool send(const Encoder &frame, std::string &why);
+  // Writes bytes kept from an earlier frame (a call routed anew).
+  bool send(const std::string &bytes, std::string &why);
   // Sends a frame of one kind without fields.
   bool send_empty(Kind kind, std::string &why);
 
@@ -49,6 +51,7 @@ class Socket {
 
  private:
   enum class Io { Ok, Timeout, Eof, Error };
+  bool send_iov(std::vector<iovec> iov, std::string &why);
   Io read_exact(char *p, size_t n, int first_timeout_ms, std::string &why);
 
   int fd_;

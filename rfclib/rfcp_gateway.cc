@@ -66,7 +66,7 @@ Gateway::Entry Gateway::choose(const std::string &progid, bool &coming) {
   return chosen;
 }
 
-RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
+Gateway::Entry Gateway::wait_choose(const std::string &progid, rfcl::Error &err) {
   Entry chosen;
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   for (;;) {
@@ -78,16 +78,33 @@ RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
     if (chosen || !coming || std::chrono::steady_clock::now() > until) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (!chosen) {
+  if (!chosen)
     err = rfcl::make_error(RFC_ERROR_COMMUNICATION, "program " + progid + " not registered");
-    return RFC_HANDLE_NULL;
-  }
-  auto conn = std::make_shared<rfcl::Conn>(rfcl::Role::Gateway, chosen->socket);
-  conn->partner_host_ = chosen->socket->peer_host();
+  return chosen;
+}
+
+RFC_HANDLE Gateway::open(const std::string &progid, rfcl::Error &err) {
+  // The registration serving the handle; another one when its program
+  // unregisters before taking the first call.
+  auto current = std::make_shared<Entry>(wait_choose(progid, err));
+  if (!*current) return RFC_HANDLE_NULL;
+  auto conn = std::make_shared<rfcl::Conn>(rfcl::Role::Gateway, (*current)->socket);
+  conn->partner_host_ = (*current)->socket->peer_host();
   conn->logon_.progname = progid;
   std::weak_ptr<Gateway> self = shared_from_this();
-  conn->on_close_ = [self, chosen](bool clean) {
-    if (auto gw = self.lock()) gw->release(chosen, clean);
+  conn->on_close_ = [self, current](bool clean) {
+    auto gw = self.lock();
+    if (gw && *current) gw->release(*current, clean);
+  };
+  conn->reroute_ = [self, current, progid](rfcl::Error &e) -> std::shared_ptr<rfcw::Socket> {
+    auto gw = self.lock();
+    if (!gw) {
+      e = rfcl::make_error(RFC_ERROR_COMMUNICATION, "program " + progid + " not registered");
+      return nullptr;
+    }
+    gw->release(*current, false);
+    *current = gw->wait_choose(progid, e);
+    return *current ? (*current)->socket : nullptr;
   };
   return rfcl::add_handle(std::move(conn));
 }

@@ -46,6 +46,8 @@ class Gateway : public std::enable_shared_from_this<Gateway> {
   // The registration a caller of progid gets now, marked busy; also tells
   // whether one may become ready soon. Under mutex_.
   Entry choose(const std::string &progid, bool &coming);
+  // choose, waiting for a registration that is coming; nullptr with err.
+  Entry wait_choose(const std::string &progid, rfcl::Error &err);
 
   std::mutex mutex_;
   std::list<Entry> regs_;  // in the order of registration

@@ -140,6 +140,58 @@ TEST_F(GatewayTest, TwoRegistrationsUnderOneIdAreUsedOldestFirst) {
   RfcClose(second);
 }
 
+// A program may unregister just as a caller is routed to it. A call it
+// never took goes to the next registration; one it took is not repeated.
+TEST_F(GatewayTest, CallUntakenByAnUnregisteringProgramGoesToTheNextOne) {
+  RFC_HANDLE first = accept("RACE");
+  RFC_HANDLE second = accept("RACE");
+  ASSERT_NE(first, RFC_HANDLE_NULL);
+  ASSERT_NE(second, RFC_HANDLE_NULL);
+  EXPECT_EQ(RfcWaitForRequest(first, 0), RFC_RETRY);
+  ASSERT_TRUE(wait_counts("RACE", {2, 1, 1, 0}));
+  RFC_ERROR_INFO_EX err{};
+  RFC_HANDLE job = RfcpGatewayOpen(partner_.server(), "RACE", &err);
+  ASSERT_NE(job, RFC_HANDLE_NULL) << err.message;
+  int n = 7;
+  RFC_PARAMETER exp[] = {param("N", &n, 4, RFCTYPE_INT), kEndParam};
+  ASSERT_EQ(RfcCall(job, const_cast<char *>("Z_JOB"), exp, nullptr), RFC_OK);
+  RfcClose(first);  // routed to, but it unregisters without waiting again
+  std::thread program([&] {
+    ASSERT_EQ(RfcWaitForRequest(second, 10), RFC_OK);
+    int got = 0;
+    RFC_PARAMETER in[] = {param("N", &got, 4, RFCTYPE_INT), kEndParam};
+    ASSERT_EQ(RfcGetData(second, in, nullptr), RFC_OK);
+    got += 1;
+    RFC_PARAMETER out[] = {param("N", &got, 4, RFCTYPE_INT), kEndParam};
+    ASSERT_EQ(RfcSendData(second, out, nullptr), RFC_OK);
+  });
+  RFC_PARAMETER imp[] = {param("N", &n, 4, RFCTYPE_INT), kEndParam};
+  char *exc = nullptr;
+  EXPECT_EQ(RfcReceive(job, imp, nullptr, &exc), RFC_OK);
+  program.join();
+  EXPECT_EQ(n, 8);
+  RfcClose(job);
+
+  // The second program takes the next call and leaves without answering:
+  // the caller fails, and nobody else gets the call.
+  RFC_HANDLE third = accept("RACE");
+  ASSERT_NE(third, RFC_HANDLE_NULL);
+  EXPECT_EQ(RfcWaitForRequest(third, 0), RFC_RETRY);
+  EXPECT_EQ(RfcWaitForRequest(second, 0), RFC_RETRY);
+  ASSERT_TRUE(wait_counts("RACE", {2, 0, 2, 0}));
+  std::thread taker([&] {
+    ASSERT_EQ(RfcWaitForRequest(second, 10), RFC_OK);
+    RfcClose(second);
+  });
+  job = RfcpGatewayOpen(partner_.server(), "RACE", &err);
+  ASSERT_NE(job, RFC_HANDLE_NULL) << err.message;
+  EXPECT_NE(RfcCallReceive(job, const_cast<char *>("Z_JOB"), exp, imp, nullptr, &exc), RFC_OK);
+  taker.join();
+  RfcClose(job);
+  EXPECT_EQ(RfcWaitForRequest(third, 0), RFC_RETRY);
+  RfcClose(third);
+}
+
 TEST_F(GatewayTest, UnknownProgramAndUnreachableGateway) {
   RFC_ERROR_INFO_EX err{};
   EXPECT_EQ(RfcpGatewayOpen(partner_.server(), "NOBODY", &err), RFC_HANDLE_NULL);
