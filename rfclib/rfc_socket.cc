@@ -1,10 +1,12 @@
 #include "rfc_socket.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -29,7 +31,23 @@ int wait_readable(int fd, int timeout_ms) {
 }
 }  // namespace
 
-Socket::Socket(int fd, std::string peer) : fd_(fd), peer_(std::move(peer)) {}
+namespace {
+
+// The library's connections are waited on with poll(), which takes any
+// descriptor. A program hosting it may watch its own sockets with
+// select(), which takes none from FD_SETSIZE on: the library's move out of
+// that range where the descriptor limit allows, leaving it to the host.
+int above_select_range(int fd) {
+  if (fd < 0 || fd >= FD_SETSIZE) return fd;
+  int high = ::fcntl(fd, F_DUPFD_CLOEXEC, FD_SETSIZE);
+  if (high < 0) return fd;
+  ::close(fd);
+  return high;
+}
+
+}  // namespace
+
+Socket::Socket(int fd, std::string peer) : fd_(above_select_range(fd)), peer_(std::move(peer)) {}
 
 Socket::~Socket() {
   if (fd_ >= 0) ::close(fd_);

@@ -156,6 +156,9 @@ int qorrfc_service::startup() {
   // signal during start-up (a port already in use signals our own group)
   // must not meet a reactor still being made.
   ACE_Reactor::instance();
+  // Each client holds R/3 connections besides its own; the RFC library
+  // keeps those above the reactor's handle table when the limit allows.
+  ACE::set_handle_limit(-1, 1);
   if (!sleep_mode) QORRFC_SIGCATCHER::instance()->start();
   return serve(*options);
 }
