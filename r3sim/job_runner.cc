@@ -1,7 +1,9 @@
 #include "job_runner.h"
 
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "clock_text.h"
@@ -69,6 +71,9 @@ void JobRunner::run(const std::string &count, const JobSpec &spec, const JobBody
   char status = 'F';
   try {
     Job job(count, spec, db_path_, opener_);
+    // A job that waits for a free work process before it runs.
+    if (auto delay = FaultTable::take(job.db(), spec.report, "JOB_DELAY"))
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay->nth));
     set_status(job.db(), count, 'R', true);
     job.log("Job started");
     job.log("Step 001 started (program " + spec.report + ", variant " + spec.variant +

@@ -14,6 +14,8 @@
 #include "select_support.h"
 
 using e2e::E2eSystem;
+using e2e::extraction_jobs;
+using e2e::registrations;
 using e2e::SelectClient;
 using e2e::SelectResult;
 using qorclient::Record;
@@ -38,18 +40,6 @@ std::string sselect(const SelectClient &client, bool batch, const std::string &t
          (where.empty() ? "" : "<where>" + where + "</where>") + "</sselect>";
 }
 
-// Registrations under the program id at r3sim's gateway, as any program
-// registered there would ask.
-int registrations(E2eSystem &sys) {
-  std::string progid = kProgid, host = "127.0.0.1", serv = std::to_string(sys.r3sim().port());
-  RFC_INT total = -1, init = 0, ready = 0, busy = 0;
-  RFC_ERROR_INFO_EX error{};
-  if (RfcCheckRegisterServer(&progid[0], &host[0], &serv[0], &total, &init, &ready, &busy,
-                             &error) != RFC_OK)
-    ADD_FAILURE() << "RfcCheckRegisterServer: " << error.message;
-  return total;
-}
-
 // Another program's registration under the program id at r3sim's gateway.
 RFC_HANDLE register_foreign(E2eSystem &sys) {
   std::vector<std::string> parts = {"-a", kProgid, "-g", "127.0.0.1", "-x",
@@ -70,17 +60,6 @@ bool eventually(const std::function<bool()> &holds,
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return true;
-}
-
-// "STATUS|log line|log line..." of every extraction job, oldest first.
-Lines jobs(E2eSystem &sys) {
-  r3sim::Stmt s = sys.r3sim().db().prepare(
-      "SELECT J.STATUS || '|' || IFNULL((SELECT GROUP_CONCAT(TEXT, '|') FROM "
-      "(SELECT TEXT FROM TBTCJOBLOG L WHERE L.JOBCOUNT = J.JOBCOUNT ORDER BY LINENO)), '') "
-      "FROM TBTCO J WHERE REPORT = '/QOR/Z_QOR_READ' ORDER BY JOBCOUNT");
-  Lines out;
-  while (s.step()) out.push_back(s.text(0));
-  return out;
 }
 
 bool contains(const std::string &text, const std::string &part) {
@@ -134,10 +113,10 @@ TEST(E2eBatch, DeliversTheRecordsOfTheDialogSelectAndUnregistersAtTheEnd) {
 
   // The job ends when the callback returns; the registration is gone once
   // the last chunk was delivered.
-  ASSERT_TRUE(eventually([&] { return !jobs(sys).empty() && jobs(sys)[0][0] == 'F'; }))
-      << ::testing::PrintToString(jobs(sys));
-  EXPECT_TRUE(contains(jobs(sys)[0], "Calling Z_QOR_BATCH_CALLBACK1 of program QORRFC"));
-  EXPECT_TRUE(contains(jobs(sys)[0], "|Extraction delivered|Job finished"));
+  ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] == 'F'; }))
+      << ::testing::PrintToString(extraction_jobs(sys));
+  EXPECT_TRUE(contains(extraction_jobs(sys)[0], "Calling Z_QOR_BATCH_CALLBACK1 of program QORRFC"));
+  EXPECT_TRUE(contains(extraction_jobs(sys)[0], "|Extraction delivered|Job finished"));
   EXPECT_EQ(registrations(sys), 0);
 
   // No dialog row limit binds a job.
@@ -175,9 +154,9 @@ TEST(E2eBatch, R3sErrorMessageEndsTheJobAndTheRegistration) {
   SelectClient client(sys);
   SelectResult r = client.run(sselect(client, true, "ZNOPE"), 0);
   EXPECT_EQ(r.lines, (Lines{"OK", "E,Table ZNOPE is not known"}));
-  ASSERT_TRUE(eventually([&] { return !jobs(sys).empty() && jobs(sys)[0][0] != 'R'; }))
-      << ::testing::PrintToString(jobs(sys));
-  EXPECT_EQ(jobs(sys)[0][0], 'F') << jobs(sys)[0];
+  ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] != 'R'; }))
+      << ::testing::PrintToString(extraction_jobs(sys));
+  EXPECT_EQ(extraction_jobs(sys)[0][0], 'F') << extraction_jobs(sys)[0];
   EXPECT_TRUE(eventually([&] { return registrations(sys) == 0; }));
 }
 
@@ -194,7 +173,7 @@ TEST(E2eBatch, AForeignRegistrationUnderTheProgramIdIsRefused) {
   EXPECT_EQ(r.lines, (Lines{kForeignText, ""}));
   EXPECT_EQ(registrations(sys), 1);
   EXPECT_TRUE(e2e::starting_with(sys.calls(before), "CALL").empty());
-  EXPECT_TRUE(jobs(sys).empty());
+  EXPECT_TRUE(extraction_jobs(sys).empty());
 
   // Once it is gone, the server registers again.
   RfcClose(foreign);
@@ -254,7 +233,7 @@ TEST(E2eBatch, ConcurrentExtractionsUnderOneProgramIdKeepTheirOwnRows) {
   EXPECT_TRUE(batch_a.rows == dialog_a.rows) << batch_a.rows.size() << " rows";
   EXPECT_TRUE(batch_b.rows == dialog_b.rows) << batch_b.rows.size() << " rows";
   EXPECT_TRUE(eventually([&] { return registrations(sys) == 0; }));
-  EXPECT_EQ(jobs(sys).size(), 2u);
+  EXPECT_EQ(extraction_jobs(sys).size(), 2u);
 }
 
 // The gateway counts a registration the server has closed until it has
@@ -288,9 +267,9 @@ TEST(E2eBatch, AClientGoneDuringTheExtractionStopsTheJobOnly) {
   ASSERT_TRUE(client.data().read_record(kGenWidth, record));
   request->close();
   client.data().close();
-  ASSERT_TRUE(eventually([&] { return !jobs(sys).empty() && jobs(sys)[0][0] == 'A'; }))
-      << ::testing::PrintToString(jobs(sys));
-  EXPECT_TRUE(contains(jobs(sys)[0], "Z_QOR_BATCH_CALLBACK1 raised KILLED_BY_QOR|Job cancelled"));
+  ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] == 'A'; }))
+      << ::testing::PrintToString(extraction_jobs(sys));
+  EXPECT_TRUE(contains(extraction_jobs(sys)[0], "Z_QOR_BATCH_CALLBACK1 raised KILLED_BY_QOR|Job cancelled"));
   EXPECT_TRUE(eventually([&] { return registrations(sys) == 0; }));
 
   SelectClient next(sys);
@@ -313,8 +292,8 @@ TEST(E2eBatch, StopSignalDuringTheExtractionEndsInOrder) {
   EXPECT_EQ(qtest::exit_code(status), 0) << sys.log();
   EXPECT_NE(::stat(sys.pid_file().c_str(), &st), 0) << "pid file left behind";
   // The job learnt that its extraction was stopped.
-  ASSERT_TRUE(eventually([&] { return !jobs(sys).empty() && jobs(sys)[0][0] == 'A'; }));
-  EXPECT_TRUE(contains(jobs(sys)[0], "KILLED_BY_QOR"));
+  ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] == 'A'; }));
+  EXPECT_TRUE(contains(extraction_jobs(sys)[0], "KILLED_BY_QOR"));
   while (client.data().read_record(kGenWidth, record) && record.kind == Record::Kind::kRow) {
   }
   EXPECT_EQ(record.kind, Record::Kind::kError);
@@ -336,7 +315,7 @@ TEST(E2eBatch, AJobThatCannotStartEndsTheRequestAndItsRegistration) {
   for (const auto &line : r.lines) reason |= contains(line, "no free batch work process");
   EXPECT_TRUE(reason) << ::testing::PrintToString(r.lines);
   EXPECT_TRUE(eventually([&] { return registrations(sys) == 0; }));
-  EXPECT_TRUE(jobs(sys).empty());
+  EXPECT_TRUE(extraction_jobs(sys).empty());
 
   // The next batch request names its own data connection: nothing of the
   // failed one was left queued.
@@ -356,7 +335,7 @@ TEST(E2eBatch, ARegistrationGoneInMidJobAbortsTheJob) {
   Record record;
   ASSERT_TRUE(client.data().read_record(kGenWidth, record));
   sys.server().stop(SIGKILL);
-  ASSERT_TRUE(eventually([&] { return !jobs(sys).empty() && jobs(sys)[0][0] == 'A'; }));
-  EXPECT_TRUE(contains(jobs(sys)[0], "failed"));
-  EXPECT_TRUE(contains(jobs(sys)[0], "|Job cancelled"));
+  ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] == 'A'; }));
+  EXPECT_TRUE(contains(extraction_jobs(sys)[0], "failed"));
+  EXPECT_TRUE(contains(extraction_jobs(sys)[0], "|Job cancelled"));
 }

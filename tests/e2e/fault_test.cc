@@ -226,3 +226,39 @@ TEST(E2eFault, AClientThatStopsReadingHoldsOnlyItsOwnExtraction) {
   EXPECT_EQ(read, rows);
   EXPECT_EQ(request->read_until_closed(), Lines{"OK"});
 }
+
+// A client that leaves while its background job has not yet started: the
+// registration waits for the job, the job finds nobody to deliver to and
+// is told so, and then nothing of the request is left in the server.
+TEST(E2eFault, AClientGoneDuringTheBatchWaitLeavesNothingBehind) {
+  E2eSystem sys(1, {"-B", "4000", "-V", "QORBATCH"});
+  const pid_t pid = sys.server().pid();
+  expect_serving(sys);
+  const int idle_threads = settled([&] { return threads(pid); });
+  const int fds = settled([&] { return open_fds(pid); });
+  sys.r3sim().db().exec(
+      "INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, ARG, NTH, TIMES) "
+      "VALUES ('/QOR/Z_QOR_READ', 'JOB_DELAY', '', 1500, 1)");
+  // Chunks small enough that the rows meet the closed connection.
+  sys.r3sim().db().exec("INSERT OR REPLACE INTO ZSIM_CONFIG VALUES ('BATCH_BUFMAX', '10000')");
+  {
+    SelectClient c(sys);
+    auto request = c.send(sselect(c, "SBOOK", " batch=\"Y\""));
+    // Registered and the job scheduled, not yet running.
+    ASSERT_TRUE(wait_until([&] {
+      auto jobs = e2e::extraction_jobs(sys);
+      return e2e::registrations(sys) == 1 && !jobs.empty() && jobs[0][0] == 'S';
+    })) << ::testing::PrintToString(e2e::extraction_jobs(sys));
+  }
+  ASSERT_TRUE(wait_until([&] {
+    auto jobs = e2e::extraction_jobs(sys);
+    return !jobs.empty() && jobs[0][0] != 'S' && jobs[0][0] != 'R';
+  })) << ::testing::PrintToString(e2e::extraction_jobs(sys));
+  EXPECT_NE(e2e::extraction_jobs(sys)[0].find("KILLED_BY_QOR"), std::string::npos)
+      << e2e::extraction_jobs(sys)[0];
+  EXPECT_TRUE(wait_until([&] { return e2e::registrations(sys) == 0; }));
+  EXPECT_TRUE(wait_until([&] { return open_fds(pid) == fds && threads(pid) == idle_threads; }))
+      << open_fds(pid) << " descriptors (" << fds << " before), " << threads(pid)
+      << " threads (" << idle_threads << " before)";
+  expect_serving(sys);
+}

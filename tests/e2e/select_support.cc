@@ -7,6 +7,7 @@
 #include "dictionary.h"
 #include "logon_options.h"
 #include "row_builder.h"
+#include "saprfc.h"
 
 namespace e2e {
 
@@ -124,6 +125,29 @@ void add_fault(E2eSystem &sys, const std::string &fault, const std::string &arg,
       "INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, ARG, NTH, TIMES) "
       "VALUES ('/QOR/Z_QOR_DIALOG', ?, ?, ?, 1)");
   s.bind(1, fault).bind(2, arg).bind(3, nth).step();
+}
+
+// Registrations under the program id at r3sim's gateway, as any program
+// registered there would ask.
+int registrations(E2eSystem &sys, const std::string &id) {
+  std::string progid = id, host = "127.0.0.1", serv = std::to_string(sys.r3sim().port());
+  RFC_INT total = -1, init = 0, ready = 0, busy = 0;
+  RFC_ERROR_INFO_EX error{};
+  if (RfcCheckRegisterServer(&progid[0], &host[0], &serv[0], &total, &init, &ready, &busy,
+                             &error) != RFC_OK)
+    ADD_FAILURE() << "RfcCheckRegisterServer: " << error.message;
+  return total;
+}
+
+// "STATUS|log line|log line..." of every extraction job, oldest first.
+std::vector<std::string> extraction_jobs(E2eSystem &sys) {
+  r3sim::Stmt s = sys.r3sim().db().prepare(
+      "SELECT J.STATUS || '|' || IFNULL((SELECT GROUP_CONCAT(TEXT, '|') FROM "
+      "(SELECT TEXT FROM TBTCJOBLOG L WHERE L.JOBCOUNT = J.JOBCOUNT ORDER BY LINENO)), '') "
+      "FROM TBTCO J WHERE REPORT = '/QOR/Z_QOR_READ' ORDER BY JOBCOUNT");
+  std::vector<std::string> out;
+  while (s.step()) out.push_back(s.text(0));
+  return out;
 }
 
 }  // namespace e2e

@@ -59,5 +59,10 @@ std::vector<std::string> received_lines(E2eSystem &sys, int64_t after, const std
 std::string received_value(E2eSystem &sys, int64_t after, const std::string &name);
 // Adds a fault for the next call of the dialog module.
 void add_fault(E2eSystem &sys, const std::string &fault, const std::string &arg, int64_t nth);
+// Registrations under the program id at r3sim's gateway, as any program
+// registered there would ask.
+int registrations(E2eSystem &sys, const std::string &progid = "QORRFC");
+// "STATUS|log line|log line..." of every extraction job, oldest first.
+std::vector<std::string> extraction_jobs(E2eSystem &sys);
 
 }  // namespace e2e
