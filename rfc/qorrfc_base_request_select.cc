@@ -1,10 +1,11 @@
 // Where a select's rows go: the data connection in dialog mode; in batch
-// mode the data connection that the gateway key's queue hands out next,
-// which is the one whose registration the job reached.
+// mode the data connection whose registration the job reached, taken out
+// of the gateway key's queue.
 #include <ace/Log_Msg.h>
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
+#include "qorrfc_mq.h"
 
 namespace {
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -18,7 +19,16 @@ const char *Qorrfc_Base_Request::get_grp_dh() {
   ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Base_Request::get_grp_dh this is batch\n"));
   std::string key = ssi_gateway_key();
   ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Base_Request::get_grp_dh using key '%s'\n", key.c_str()));
-  const char *handle = request_connection_ ? request_connection_->get_destq_key(key.c_str()) : "";
+  // The job runs inside this request's registration, so its rows belong to
+  // this request's data connection. Taking the queue's head instead would
+  // hand them to whichever request queued first, when several wait under
+  // one program id and the gateway routes their jobs in another order.
+  const char *own = data_connection_ ? data_connection_->handle() : nullptr;
+  const char *handle;
+  if (own && Qorrfc_MQ_Registry::instance()->remove(key.c_str(), own) == 1)
+    handle = own;
+  else
+    handle = request_connection_ ? request_connection_->get_destq_key(key.c_str()) : "";
   if (handle == nullptr) handle = "";
   ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Base_Request::get_grp_dh active data handle '%s'\n",
              data_connection_handle()));
