@@ -1,7 +1,11 @@
 #include "qorrfc_mq.h"
 
 #include <ace/Guard_T.h>
+#include <ace/OS_NS_sys_time.h>
 #include <ace/Singleton.h>
+#include <ace/Thread_Manager.h>
+
+#include <cerrno>
 
 #include <vector>
 
@@ -75,8 +79,15 @@ const char *Qorrfc_MQ_Registry::get(const char *key) {
     queue = lookup(key);
   }
   if (queue == nullptr) return "";
+  // Waits in one-second steps, so that a stop (which cancels the waiting
+  // thread) is not held up by a text that will never come.
   ACE_Message_Block *block = nullptr;
-  if (queue->dequeue_head(block) == -1) return "";
+  for (;;) {
+    ACE_Time_Value until = ACE_OS::gettimeofday() + ACE_Time_Value(1);
+    if (queue->dequeue_head(block, &until) != -1) break;
+    if (errno != EWOULDBLOCK) return "";
+    if (ACE_Thread_Manager::instance()->testcancel(ACE_Thread::self())) return "";
+  }
   const char *text = block->rd_ptr();
   block->release();
   return text;

@@ -45,7 +45,8 @@ class Qorrfc_MQ_Registry {
   // stay valid until taken) and returns the append's result.
   int put(const char *key, const char *text, Qorrfc_MQ **queue = nullptr);
   // The oldest text queued under key, waiting until there is one; "" at
-  // once when the key has no queue.
+  // once when the key has no queue, and when the waiting thread is
+  // cancelled (the server stops or its connection ends).
   const char *get(const char *key);
   // Takes text out of key's queue when nobody has taken it yet: a request
   // whose job never asked for it must not leave it behind.

@@ -51,6 +51,19 @@ TEST(DataQueues, UnknownKeyGivesEmptyTextAtOnceKnownKeyWaits) {
   registry->put("wait-key", handle);
   taker.join();
   EXPECT_EQ(got.load(), handle);
+
+  // A waiter whose thread is cancelled (a stop) gives up with "".
+  std::atomic<const char *> cancelled{nullptr};
+  ACE_Thread_Manager *threads = ACE_Thread_Manager::instance();
+  ASSERT_NE(threads->spawn([](void *arg) -> ACE_THR_FUNC_RETURN {
+              *static_cast<std::atomic<const char *> *>(arg) =
+                  Qorrfc_MQ_Registry::instance()->get("wait-key");
+              return 0;
+            }, &cancelled, THR_NEW_LWP | THR_JOINABLE, nullptr, nullptr, 0, 77), -1);
+  threads->cancel_grp(77);
+  threads->wait_grp(77);
+  ASSERT_NE(cancelled.load(), nullptr);
+  EXPECT_STREQ(cancelled.load(), "");
 }
 
 TEST(DataQueues, ConcurrentFirstPutsCreateOneQueue) {
