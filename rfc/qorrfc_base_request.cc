@@ -115,14 +115,18 @@ std::string in_namespace(const char *name) {
 // connect request: several requests on other threads may ask at once.
 const char *Qorrfc_Base_Request::get_abapfm() {
   Qorrfc_Base_Request *logon = logon_request();
-  if (logon && logon != this && !logon->abapfm_.empty()) abapfm_ = logon->abapfm_;
+  // Copied only when it differs: a batch job's callback asks again on the
+  // data connection's thread while this request's own call still reads it.
+  if (logon && logon != this && !logon->abapfm_.empty() && abapfm_ != logon->abapfm_)
+    abapfm_ = logon->abapfm_;
   if (abapfm_.empty()) abapfm_ = in_namespace("Z_QOR_DIALOG");
   return abapfm_.c_str();
 }
 
 const char *Qorrfc_Base_Request::get_abapprog() {
   Qorrfc_Base_Request *logon = logon_request();
-  if (logon && logon != this && !logon->abapprog_.empty()) abapprog_ = logon->abapprog_;
+  if (logon && logon != this && !logon->abapprog_.empty() && abapprog_ != logon->abapprog_)
+    abapprog_ = logon->abapprog_;
   if (abapprog_.empty()) abapprog_ = in_namespace("Z_QOR_READ");
   return abapprog_.c_str();
 }
