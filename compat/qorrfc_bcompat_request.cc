@@ -42,6 +42,7 @@ int Qorrfc_Bcompat_Request::deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cb
   if (ACE_Thread_Manager::instance()->testcancel(ACE_Thread::self())) {
     eod_flag_ = 'X';
     killed_ = 1;
+    end_data_stream();
     return RfcRaise(handle, KILLED);
   }
   eod_flag_ = chunk->end_of_data();
