@@ -52,6 +52,7 @@ struct Outcome {
 
 class BcompatSystem {
  public:
+  int port() const { return port_; }
   // bparms without the port, e.g. "-V QORBATCH".
   explicit BcompatSystem(const std::string &bparms = "-V QORBATCH")
       : port_(qtest::free_port()),
@@ -344,6 +345,20 @@ TEST(E2eBcompat, ARequestClientGoneDuringTheJobStopsIt) {
     return false;
   }));
   EXPECT_TRUE(eventually([&] { return bs.registrations() == 0; }));
+}
+
+TEST(E2eBcompat, QorcliCompatBatchPrintsTheRows) {
+  BcompatSystem bs;
+  qorclient::LogonOptions l = bs.sys().logon();
+  qtest::ChildProcess cli({qtest::bin("qorcli"), "compat", "--batch", "--server",
+                           "127.0.0.1:" + std::to_string(bs.port()), "--ashost", l.ashost,
+                           "--sysnr", l.sysnr, "--gwserv", l.gwserv, "--client", l.client, "--user",
+                           l.user, "--password", l.password, "--lang", l.lang, "--table", "SCARR",
+                           "--length", "12", "--where", "CARRID NE 'QA'", "--timeout", "20"});
+  EXPECT_EQ(qtest::exit_code(cli.wait_exit(30s)), 0) << cli.stderr_text();
+  std::string expected;
+  for (const auto &row : bs.expected("SCARR", "CARRID NE 'QA'", 12)) expected += row + "\n";
+  EXPECT_EQ(cli.stdout_text(), expected);
 }
 
 }  // namespace
