@@ -13,11 +13,13 @@ class Qorrfc_Bcompat_Request : public Qorrfc_Base_Request {
   Qorrfc_Bcompat_Request(Qorrfc_Base_Handler *request_connection, RFC_HANDLE handle);
   ~Qorrfc_Bcompat_Request() override;
 
-  // Z_QOR_DATA_CHUNK: one chunk of rows.
+  // Called on the gateway loop for Z_QOR_DATA_CHUNK: receives the chunk.
   int handle_data_chunk(RFC_HANDLE handle) override;
+  // Called by handle_data_chunk: the rows to the data connection.
   int deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cbf *chunk) override;
-  // Z_QOR_BATCH_CALLBACK2: the job asks for the batch module to be called
-  // back on its conversation; that nested call delivers the rows.
+  // Called on the gateway loop for Z_QOR_BATCH_CALLBACK2: the job asks for
+  // the batch module to be called back on its conversation; that nested
+  // call delivers the rows.
   int handle_batch_callback2(RFC_HANDLE handle) override;
 
   // Called once DCONNECT has closed the logon handle.
