@@ -289,7 +289,9 @@ TEST(E2eBcompat, AJobThatCannotStartEndsTheWaitsAndTheRequestGoesOn) {
   BcompatSystem bs;
   auto l = bs.logged_on();
   bs.fault("JOB_START", "no free batch work process", 0, "/QOR/Z_QOR_READ");
-  auto d = bs.open();
+  // All open from the start: a data connection that has gone must not be
+  // mistaken for a later one.
+  auto d = bs.open(), d2 = bs.open(), d3 = bs.open();
   auto r = bs.request(*l, *d, {"TABLE SCARR", "LENGTH 20"});
   Lines lines;
   ASSERT_TRUE(r->read_reply(lines)) << r->error();
@@ -301,7 +303,6 @@ TEST(E2eBcompat, AJobThatCannotStartEndsTheWaitsAndTheRequestGoesOn) {
   EXPECT_TRUE(eventually([&] { return bs.registrations() == 0; }));
 
   // The connection to R/3 breaking instead: the error lines, then "OK".
-  auto d2 = bs.open();
   ASSERT_TRUE(r->command("DHANDLE " + d2->handle()));
   bs.fault("DROP");
   ASSERT_TRUE(r->send("DCONNECT"));
@@ -312,7 +313,6 @@ TEST(E2eBcompat, AJobThatCannotStartEndsTheWaitsAndTheRequestGoesOn) {
 
   // The same request connection runs the next job: no wait passes early,
   // and the job is handed the new data connection, not an old one.
-  auto d3 = bs.open();
   ASSERT_TRUE(r->command("DHANDLE " + d3->handle()));
   ASSERT_TRUE(r->send("DCONNECT"));
   ASSERT_TRUE(r->read_reply(lines));
