@@ -1,13 +1,17 @@
 // Starts r3sim with a generated table of 100-byte rows and qorrfc_server
-// with a dialog-compatibility port, then, side by side in one run:
-// extracts the table through the server (records of 100 bytes, read by
-// the client library) and reads the same extraction from r3sim by calling
-// the compatibility module directly through our RFC library, answering
+// with a dialog-compatibility port (or with --batch a batch-compatibility
+// port, whose extraction runs as r3sim's background job and reaches the
+// server through the gateway), then, side by side in one run: extracts the
+// table through the server (records of 100 bytes and a flag byte, read by
+// the client library) and reads the same rows from r3sim by calling the
+// dialog compatibility module directly through our RFC library, answering
 // its callbacks in this process; three alternating rounds, the best time
 // of each path counts. Prints MB/s of both and their ratio as
 //   RESULT compat_dialog_w100 rows=N mb_per_s=X ratio_to_direct=R peak_rss_mb=M
+// (compat_batch_w100 with --batch).
 //
-//   compat_bench [MiB]     (default 256)
+//   compat_bench [MiB [--batch [chunk bytes]]]   (default 256 MiB; chunks
+//                                                 of 1048576 bytes)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <fcntl.h>
@@ -167,6 +171,9 @@ int64_t server_bytes(int compat_port, int r3_port) {
 
 int main(int argc, char **argv) {
   int64_t mib = argc > 1 ? std::atoll(argv[1]) : 256;
+  bool batch = argc > 2 && std::strcmp(argv[2], "--batch") == 0;
+  std::string chunk = argc > 3 ? argv[3] : "1048576";
+  const char *name = batch ? "compat_batch_w100" : "compat_dialog_w100";
   int64_t rows = mib * 1024 * 1024 / kWidth;
   char tmpl[] = "/tmp/compat-bench-XXXXXX";
   if (!mkdtemp(tmpl)) return 1;
@@ -187,9 +194,15 @@ int main(int argc, char **argv) {
     s.bind(1, rows).bind(2, int64_t{kWidth}).step();
   }
   int compat_port = free_port(), main_port = free_port();
-  pid_t server = start({own_dir() + "/qorrfc_server", "-d", "1", "-w", dir, "-n", "compatbench",
-                        "-p", std::to_string(main_port), "-c", std::to_string(compat_port)},
-                       nullptr);
+  std::vector<std::string> server_args = {own_dir() + "/qorrfc_server", "-d", "1", "-w", dir,
+                                         "-n", "compatbench", "-p", std::to_string(main_port)};
+  // The batch port's jobs run for r3sim's demo variant; PBUFMAX is -B.
+  std::vector<std::string> port_args =
+      batch ? std::vector<std::string>{"-b", "-p " + std::to_string(compat_port) + " -V QORBATCH",
+                                       "-B", chunk}
+            : std::vector<std::string>{"-c", std::to_string(compat_port)};
+  server_args.insert(server_args.end(), port_args.begin(), port_args.end());
+  pid_t server = start(server_args, nullptr);
   qorclient::CompatSession probe(std::chrono::seconds(1));
   for (int i = 0; i < 300 && !probe.open("127.0.0.1", compat_port); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -220,9 +233,9 @@ int main(int argc, char **argv) {
     return 1;
   }
   double mb = static_cast<double>(direct) / 1e6;
-  std::printf("compat_dialog_w100 direct: %.0f MB in %.2f s (%.1f MB/s); server: %.2f s (%.1f MB/s)\n",
+  std::printf("%s direct: %.0f MB in %.2f s (%.1f MB/s); server: %.2f s (%.1f MB/s)\n", name,
               mb, direct_s, mb / direct_s, server_s, mb / server_s);
-  std::printf("RESULT compat_dialog_w100 rows=%lld mb_per_s=%.1f ratio_to_direct=%.2f peak_rss_mb=%.1f\n",
+  std::printf("RESULT %s rows=%lld mb_per_s=%.1f ratio_to_direct=%.2f peak_rss_mb=%.1f\n", name,
               static_cast<long long>(rows), mb / server_s, direct_s / server_s, rss);
   return 0;
 }

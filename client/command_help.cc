@@ -71,13 +71,14 @@ const std::map<std::string, std::string> &texts() {
                    "  --result NAME:LEN    a table FM fills or sends in chunks, rows of LEN\n")},
       {"compat",
        with_common("usage: qorcli compat --server HOST:PORT [logon options] --table T\n"
-                   "                     --length N [--where COND]\n"
+                   "                     --length N [--where COND] [--batch]\n"
                    "Extracts through the dialog-compatibility port (--server names that\n"
                    "port) and prints each record of N bytes on a line of its own.\n"
                    "\n"
                    "  --table T            the table to read\n"
                    "  --length N           the record length (1 to 99999999)\n"
-                   "  --where COND         an Open SQL condition\n")},
+                   "  --where COND         an Open SQL condition\n"
+                   "  --batch              --server names the batch-compatibility port\n")},
       {"encode-password", "usage: qorcli encode-password PASSWORD\n"
                           "Prints the hexadecimal text that carries PASSWORD to the server\n"
                           "(the value of the connect element's xpasswd attribute).\n"

@@ -84,7 +84,9 @@ class Extraction {
     CompatRecord r;
     size_t width = static_cast<size_t>(cl_.length);
     while (data_.read_record(width, r)) {
-      if (r.kind == CompatRecord::Kind::kData) {
+      // The batch port flags every row with 0x01 and sends no messages.
+      bool row = cl_.select.batch ? r.flag == 0x01 : r.kind == CompatRecord::Kind::kData;
+      if (row) {
         std::fwrite(r.bytes.data(), 1, r.bytes.size(), stdout);
         std::fputc('\n', stdout);
       } else {

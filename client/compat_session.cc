@@ -64,8 +64,8 @@ bool CompatSession::read_record(size_t record_length, CompatRecord &record) {
     error_ = raw.empty() && stream_.at_eof() ? "" : "the data ended inside a record";
     return false;
   }
-  record.kind = static_cast<unsigned char>(raw.back()) == 0xFF ? CompatRecord::Kind::kData
-                                                                : CompatRecord::Kind::kMessage;
+  record.flag = static_cast<unsigned char>(raw.back());
+  record.kind = record.flag == 0xFF ? CompatRecord::Kind::kData : CompatRecord::Kind::kMessage;
   raw.pop_back();
   record.bytes = std::move(raw);
   return true;

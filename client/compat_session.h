@@ -18,6 +18,7 @@ struct CompatRecord {
   enum class Kind { kData, kMessage };
   Kind kind = Kind::kData;
   std::string bytes;  // the record without its flag byte
+  unsigned char flag = 0;
 };
 
 class CompatSession {

@@ -54,6 +54,11 @@ int Qorrfc_Compat_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
   return Qorrfc_Base_Handler::handle_close(fd, mask);
 }
 
+void Qorrfc_Compat_Handler::clear_data_link() {
+  data_link_.reset();
+  release_data_connection();
+}
+
 int Qorrfc_Compat_Handler::send_handle() { return send_format("HANDLE %s\n", handle()); }
 
 const char *Qorrfc_Compat_Handler::request_too_large_text() const {

@@ -112,6 +112,8 @@ class Qorrfc_Compat_Handler : public Qorrfc_Base_Handler {
   // The connections the links lead to, while they have not ended.
   Qorrfc_Base_Handler *live_logon_link() const { return logon_link_.live(); }
   Qorrfc_Base_Handler *live_data_link() const { return data_link_.live(); }
+  // Called when the data connection can serve no more: gives it up.
+  void clear_data_link();
   // Called for each callback R/3 makes while DCONNECT's call runs.
   int process_rfc_callback(RFC_HANDLE handle);
 

@@ -8,10 +8,10 @@
 #include <stdexcept>
 
 #include "call_log.h"
+#include "compat_records.h"
 #include "dictionary.h"
 #include "fault_table.h"
 #include "qor_compat_stream.h"
-#include "row_builder.h"
 #include "system_config.h"
 #include "table_query.h"
 
@@ -79,12 +79,9 @@ struct Extraction {
 std::string Extraction::run(const TableDef &def, const std::string &where,
                             size_t record_length) {
   const std::string &fn = call.function();
-  std::unique_ptr<TableQuery> query;
-  TableSelect select;
-  select.fields = def.fields;
-  select.where = where;
+  std::unique_ptr<CompatRecords> records;
   try {
-    query = std::make_unique<TableQuery>(call.db(), def, select);
+    records = std::make_unique<CompatRecords>(call.db(), def, where, record_length);
   } catch (const OpenSqlError &e) {
     message("Invalid selection condition: " + std::string(e.what()));
     return "invalid condition";
@@ -97,15 +94,8 @@ std::string Extraction::run(const TableDef &def, const std::string &where,
   auto slow = FaultTable::take(call.db(), fn, "SLOW_CHUNK");
   CompatStream stream(call, chunk > 0 ? static_cast<size_t>(chunk) : kDefaultChunk,
                       slow ? slow->nth : 0);
-  RowLayout layout(select.fields);
-  std::string row(layout.width(), '\0');
-  std::string record(record_length, ' ');
-  size_t copy = row.size() < record_length ? row.size() : record_length;
-  int64_t records = query->run([&](const std::vector<Value> &values) {
-    RowBuilder::build_row(layout, values, row.data());
-    std::memcpy(record.data(), row.data(), copy);
-    return stream.add(record.data(), record.size());
-  });
+  int64_t count = records->run(
+      [&](const char *record) { return stream.add(record, record_length); });
   if (!stream.finish()) {
     CallLog::record(call.db(), call.session().number, "CALLBACK", "CALLER_D", {},
                     stream.failure());
@@ -113,9 +103,9 @@ std::string Extraction::run(const TableDef &def, const std::string &where,
     return "CALLER_D " + stream.failure();
   }
   if (auto f = FaultTable::take(call.db(), fn, "NO_COMPLETION"))
-    return "OK " + std::to_string(records) + " records, no completion";
-  if (!notify(call, "CALLER_C", records)) return "CALLER_C failed";
-  return "OK " + std::to_string(records) + " records";
+    return "OK " + std::to_string(count) + " records, no completion";
+  if (!notify(call, "CALLER_C", count)) return "CALLER_C failed";
+  return "OK " + std::to_string(count) + " records";
 }
 
 }  // namespace
@@ -141,20 +131,13 @@ void compat_read_table(Call &call) {
 
   Extraction x{call, ltab};
   std::string outcome;
-  std::string table = upper(p["TABLE_NAME"]);
-  long length = std::strtol(p["RECORD_LENGTH"].c_str(), nullptr, 10);
-  auto def = table.empty() ? std::nullopt : Dictionary::find(call.db(), table);
-  if (table.empty()) {
-    x.message("No table name given");
-  } else if (!def || !def->has_data()) {
-    x.message("Table " + table + " does not exist");
-  } else if (length <= 0) {
-    x.message("Invalid record length " + p["RECORD_LENGTH"]);
-  } else if (p.count("FORM") && p["FORM"] != "GETDATA") {
-    x.message("Form " + p["FORM"] + " is not known");
-  } else {
-    outcome = x.run(*def, where, static_cast<size_t>(length));
-  }
+  std::optional<TableDef> def;
+  std::string refusal = CompatRecords::refusal(call.db(), p["TABLE_NAME"], p["RECORD_LENGTH"],
+                                               p.count("FORM") ? &p["FORM"] : nullptr, def);
+  if (!refusal.empty())
+    x.message(refusal);
+  else
+    outcome = x.run(*def, where, std::strtoul(p["RECORD_LENGTH"].c_str(), nullptr, 10));
   if (auto f = FaultTable::take(call.db(), call.function(), "MESSAGE")) x.message(f->arg);
   if (outcome.empty()) outcome = "refused";
   CallLog::set_result(call.db(), row, outcome);
