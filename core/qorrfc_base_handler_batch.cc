@@ -60,6 +60,8 @@ void Qorrfc_Base_Handler::serve_gateway_calls(RFC_HANDLE handle,
     }
     request->dispatch_callback(handle);
     if (request->eod_flag() == 'X') break;
+    // A client gone or a server stopping while the call was served.
+    if (thr_mgr()->testcancel(ACE_Thread::self())) break;
   }
 }
 

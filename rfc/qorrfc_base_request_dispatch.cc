@@ -129,21 +129,34 @@ int Qorrfc_Base_Request::handle_grp_bcompat(RFC_HANDLE handle) {
   }
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Request::handle_grp_bcompat. About to get_destq_key with '%s'\n",
              bcompat_key_.get()));
-  const char *data_handle = Qorrfc_MQ_Registry::instance()->get(bcompat_key_.get());
+  // The job runs inside this request's registration: its data connection
+  // is the one to take out of the queue (see get_grp_dh).
+  Qorrfc_Base_Handler *own = request_connection_ ? request_connection_->data_connection() : nullptr;
+  const char *data_handle;
+  if (own && Qorrfc_MQ_Registry::instance()->remove(bcompat_key_.get(), own->handle()) == 1)
+    data_handle = own->handle();
+  else
+    data_handle = Qorrfc_MQ_Registry::instance()->get(bcompat_key_.get());
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Request::handle_grp_bcompat. Got handle '%s'\n",
              data_handle ? data_handle : ""));
+  // A job left without an answer would wait for ever: it is told to stop.
+  auto refuse = [handle]() {
+    char stop[] = "KILLED_BY_QOR";
+    RfcRaise(handle, stop);
+    return RESULT_ENDED;
+  };
   if (data_handle == nullptr || *data_handle == '\0') {
     ACE_ERROR((LM_ERROR, "%D(%P|%t) In Qorrfc_Base_Request::handle_grp_bcompat. Invalid handle for lookup.\n"));
-    return RESULT_ENDED;
+    return refuse();
   }
   Qorrfc_Handler_Ref data = Qorrfc_Handler_Registry::instance()->find(data_handle);
   if (!data) {
     ACE_ERROR((LM_ERROR, "%D(%P|%t) In Qorrfc_Base_Request::handle_grp_bcompat. Handle lookup failed.\n"));
-    return RESULT_ENDED;
+    return refuse();
   }
   Qorrfc_Base_Handler *owner = data->request_handler();
   Qorrfc_Base_Request *target = owner ? owner->current_request() : nullptr;
-  if (target == nullptr) return RESULT_ENDED;
+  if (target == nullptr) return refuse();
   if (!target->bcfunc_) target->bcfunc_.reset(new Qorrfc_Grp_Bcompat_Cbf("BCFUNC", data.get()));
   return receive_and_answer(target, target->bcfunc_.get(), handle);
 }
