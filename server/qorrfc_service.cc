@@ -16,6 +16,8 @@
 #include <xercesc/util/XMLException.hpp>
 #include <xercesc/util/XMLString.hpp>
 
+#include "qorrfc_handler_registry.h"
+#include "qorrfc_mq.h"
 #include "qorrfc_serial.h"
 #include "qorrfc_sigcatcher.h"
 #include "saprfc.h"
@@ -100,6 +102,10 @@ int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Ad
 
 int qorrfc_service::run() {
   Qorrfc_Serial::instance()->reset(static_cast<unsigned short>(ACE_OS::getpid() & 0xffff));
+  // The shared registries are made before any connection's thread may ask
+  // for them: ACE's singleton checks for an instance without a lock first.
+  Qorrfc_Handler_Registry::instance();
+  Qorrfc_MQ_Registry::instance();
   init_xml();
   RfcInit();
   if (options_.debug_level() > 5) {
