@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "clock_text.h"
+#include "job_conversation.h"
 
 namespace r3sim {
 
@@ -41,14 +42,9 @@ RFC_RC Job::call(const char *function, RFC_PARAMETER *exporting, RFC_PARAMETER *
     if (exception) *exception = exc ? exc : "";
     return rc;
   }
-  if (rc != RFC_OK) {
-    RFC_ERROR_INFO_EX err{};
-    RfcLastErrorEx(&err);
-    std::string first = err.message;
-    first = first.substr(0, first.find('\n'));
+  if (rc != RFC_OK)
     throw JobFailed(std::string("Call of ") + function + " on program " + spec_.progid +
-                    " failed: " + first);
-  }
+                    " failed: " + first_line_of_last_error());
   return rc;
 }
 

@@ -10,6 +10,7 @@
 #include "call_log.h"
 #include "chunk_sender.h"
 #include "compat_records.h"
+#include "job_conversation.h"
 #include "qor_batch_compat.h"
 #include "simulator.h"
 
@@ -24,13 +25,6 @@ const char kCallback[] = "Z_QOR_BATCH_CALLBACK2";
 struct Extraction {
   std::string dhandle, table, record_length, form, where;
 };
-
-std::string first_line_of_last_error() {
-  RFC_ERROR_INFO_EX err{};
-  RfcLastErrorEx(&err);
-  std::string text = err.message;
-  return text.substr(0, text.find('\n'));
-}
 
 Extraction fetch_extraction(Job &job, int64_t session_number) {
   char dhandle[131], table[30], length[8], form[30];
@@ -117,29 +111,13 @@ void deliver(Call &call, const Extraction &x) {
 void run_compat_batch_job(Simulator &sim, const RFCP_LOGON &logon, int64_t session_number,
                           const std::string &module, Job &job) {
   Extraction x = fetch_extraction(job, session_number);
-  RFC_HANDLE partner = job.partner();
   job.log(std::string("Calling ") + kCallback + " of program " + job.spec().progid);
   ParamList none;
-  if (RfcCall(partner, const_cast<char *>(kCallback), none.get(), nullptr) != RFC_OK)
-    throw JobFailed(std::string("Call of ") + kCallback + " failed: " + first_line_of_last_error());
-  Session session{sim, logon, SqliteDb(sim.options().db, false), session_number};
-  session.background = true;
-  char *exception = nullptr;
-  RFC_RC rc;
-  while ((rc = RfcReceive(partner, none.get(), nullptr, &exception)) == RFC_CALL) {
-    RFC_FUNCTIONNAME name{};
-    if (RfcGetName(partner, name) != RFC_OK) break;
-    Call call(session, partner, name);
-    if (module == name)
-      deliver(call, x);
-    else
-      sim.dispatch(call);
-  }
-  if (rc == RFC_EXCEPTION)
-    throw JobFailed(std::string(kCallback) + " raised " + (exception ? exception : ""));
-  if (rc != RFC_OK)
-    throw JobFailed(std::string(kCallback) + " of program " + job.spec().progid +
-                    " failed: " + first_line_of_last_error());
+  call_serving(sim, logon, session_number, job, kCallback, none.get(), [&](Call &call) {
+    if (module != call.function()) return false;
+    deliver(call, x);
+    return true;
+  });
   job.log("Extraction delivered");
 }
 

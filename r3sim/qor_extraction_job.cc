@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "batch_destination.h"
+#include "job_conversation.h"
 #include "simulator.h"
 #include "system_config.h"
 
@@ -22,41 +23,17 @@ std::string upper(std::string s) {
   return s;
 }
 
-std::string first_line_of_last_error() {
-  RFC_ERROR_INFO_EX err{};
-  RfcLastErrorEx(&err);
-  std::string text = err.message;
-  return text.substr(0, text.find('\n'));
-}
-
 // The job's one call of the registered program. Its callbacks (the server
 // calling the dialog module back) are served on the job's own session,
 // which carries the logon that scheduled the job.
 void run_extraction(Simulator &sim, const RFCP_LOGON &logon, int64_t session_number, Job &job) {
   RFC_INT bufmax = static_cast<RFC_INT>(
       std::strtol(SystemConfig::get(job.db(), "BATCH_BUFMAX", kDefaultBufmax).c_str(), nullptr, 10));
-  RFC_HANDLE partner = job.partner();
   job.log("Calling " + std::string(kCallback) + " of program " + job.spec().progid +
           " with buffer size " + std::to_string(bufmax));
-  ParamList exporting, importing;
+  ParamList exporting;
   exporting.add("BUFMAX", &bufmax, sizeof bufmax, RFCTYPE_INT);
-  if (RfcCall(partner, const_cast<char *>(kCallback), exporting.get(), nullptr) != RFC_OK)
-    throw JobFailed(std::string("Call of ") + kCallback + " failed: " + first_line_of_last_error());
-  Session session{sim, logon, SqliteDb(sim.options().db, false), session_number};
-  session.background = true;
-  char *exception = nullptr;
-  RFC_RC rc;
-  while ((rc = RfcReceive(partner, importing.get(), nullptr, &exception)) == RFC_CALL) {
-    RFC_FUNCTIONNAME name{};
-    if (RfcGetName(partner, name) != RFC_OK) break;
-    Call call(session, partner, name);
-    sim.dispatch(call);
-  }
-  if (rc == RFC_EXCEPTION)
-    throw JobFailed(std::string(kCallback) + " raised " + (exception ? exception : ""));
-  if (rc != RFC_OK)
-    throw JobFailed(std::string(kCallback) + " of program " + job.spec().progid +
-                    " failed: " + first_line_of_last_error());
+  call_serving(sim, logon, session_number, job, kCallback, exporting.get());
   job.log("Extraction delivered");
 }
 
