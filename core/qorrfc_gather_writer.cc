@@ -2,6 +2,7 @@
 
 #include <ace/ACE.h>
 #include <ace/Log_Msg.h>
+#include <ace/OS_NS_string.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -16,7 +17,19 @@ int Qorrfc_Gather_Writer::add(const void *bytes, size_t n) {
   if (failed_) return -1;
   if (n == 0) return 0;
   if (ranges_.size() >= MAX_RANGES && flush() == -1) return -1;
-  ranges_.push_back(iovec{const_cast<void *>(bytes), n});
+  if (n > SMALL_RANGE) {
+    ranges_.push_back(iovec{const_cast<void *>(bytes), n});
+    return 0;
+  }
+  if (!stage_) stage_.reset(new char[STAGE_BYTES]);
+  if (staged_ + n > STAGE_BYTES && flush() == -1) return -1;
+  char *to = stage_.get() + staged_;
+  ACE_OS::memcpy(to, bytes, n);
+  staged_ += n;
+  if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
+    ranges_.back().iov_len += n;
+  else
+    ranges_.push_back(iovec{to, n});
   return 0;
 }
 
@@ -54,5 +67,6 @@ int Qorrfc_Gather_Writer::flush() {
     }
   }
   ranges_.clear();
+  staged_ = 0;
   return failed_ ? -1 : 0;
 }

@@ -1,12 +1,15 @@
 // Writes a list of byte ranges to a socket with gathered writes, so that
 // data held elsewhere (the rows of an internal table) goes out without
 // being copied into one buffer first. The ranges must stay valid until
-// flush has returned.
+// flush has returned. Small ranges (a flag byte, a short record) are the
+// exception: copied into a staging block, adjacent ones become one range,
+// since the kernel's cost per range outweighs a copy of a few bytes.
 #pragma once
 
 #include <ace/os_include/sys/os_types.h>
 #include <sys/uio.h>
 
+#include <memory>
 #include <vector>
 
 class Qorrfc_Gather_Writer {
@@ -14,6 +17,8 @@ class Qorrfc_Gather_Writer {
   // Ranges collected before a flush is forced; beyond it the caller's
   // ranges are written early, which leaves the byte stream the same.
   enum { MAX_RANGES = 20000 };
+  // Ranges up to this size are staged; the staging block's size.
+  enum { SMALL_RANGE = 256, STAGE_BYTES = 128 * 1024 };
   // Ranges one write takes: the system's limit (1024 on Linux).
   static const int RANGES_PER_WRITE;
 
@@ -30,5 +35,7 @@ class Qorrfc_Gather_Writer {
  private:
   ACE_HANDLE socket_;
   std::vector<iovec> ranges_;
+  std::unique_ptr<char[]> stage_;
+  size_t staged_ = 0;
   bool failed_ = false;
 };
