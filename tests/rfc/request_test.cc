@@ -164,6 +164,15 @@ TEST(GrpDh, DialogNamesTheDataConnectionBatchTakesTheQueuedHandle) {
   static const char queued[] = "0042 queued data connection";
   Qorrfc_MQ_Registry::instance()->put("", queued);
   EXPECT_STREQ(request.get_grp_dh(), queued);
+  // When another request queued first, the job still gets this request's
+  // own data connection (the registration it reached is this request's),
+  // and the other's handle stays for its own job.
+  Captured own;
+  Linked_Batch_Request linked(c.handler, own.handler);
+  Qorrfc_MQ_Registry::instance()->put("", queued);
+  Qorrfc_MQ_Registry::instance()->put("", own.handler->handle());
+  EXPECT_STREQ(linked.get_grp_dh(), own.handler->handle());
+  EXPECT_STREQ(request.get_grp_dh(), queued);
   // A data request without batch, or batch without data: dialog mode.
   Dialog_Request dialog(c.handler, 'Y', 'N');
   EXPECT_STREQ(dialog.get_grp_dh(), c.handler->handle());
