@@ -133,30 +133,9 @@ int Qorrfc_Bcompat_Handler::handle_batch() {
       request_connection ? request_connection->current_request() : nullptr;
   Qorrfc_Bcompat_Handler *logon = request_connection ? request_connection->bcompat_logon() : nullptr;
   Gateway_Values gateway = logon ? logon->gateway_values() : Gateway_Values();
-  const char *prog_id = gateway.prog_id.c_str(), *host = gateway.gw_host.c_str(),
-             *service = gateway.gw_serv.c_str();
   row_width(request_connection ? request_connection->record_length() : 0);
-  batch_active(1);
-  batch_status(0);
-  RFC_HANDLE handle = RFC_HANDLE_NULL;
-  if (request)
-    handle = request->rfcaccept_function(prog_id, host, service, gateway.gw_flag,
-                                         batch_errtext_out(), RFC_HANDLE_NULL);
-  else
-    *batch_errtext_out() = "No batch request for the data connection";
-  if (handle == RFC_HANDLE_NULL) batch_status(RfcLastErrorEx(&error_info()) + 1);
-  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Bcompat_Handler handle_batch - releasing dh sema\n"));
-  sema().release();
-  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Bcompat_Handler handle_batch - released dh sema\n"));
-  if (handle != RFC_HANDLE_NULL) {
-    serve_gateway_calls(handle, request);
-    request->rfcaccept_function(prog_id, host, service, gateway.gw_flag, batch_errtext_out(),
-                                handle);
-  }
-  if (owner) {
-    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Bcompat_Handler handle_batch - releasing rh sema\n"));
-    owner->sema().release();
-    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Bcompat_Handler handle_batch - released rh sema\n"));
-  }
+  if (!request) *batch_errtext_out() = "No batch request for the data connection";
+  run_registration(owner.get(), request, gateway.prog_id.c_str(), gateway.gw_host.c_str(),
+                   gateway.gw_serv.c_str(), gateway.gw_flag, "Qorrfc_Bcompat_Handler handle_batch");
   return 0;
 }

@@ -128,6 +128,14 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   int post(ACE_Message_Block *block);
   // Resumes reading after the worker made room in a full queue.
   void resume_if_suspended();
+  // A data connection's whole batch step, run by its worker: registers at
+  // the gateway for request (none: the step fails with the error text
+  // already set), posts its own semaphore with the outcome, serves the
+  // job's calls, unregisters and posts the request connection's
+  // semaphore. who names the step in the log.
+  void run_registration(Qorrfc_Base_Handler *owner, Qorrfc_Base_Request *request,
+                        const char *prog_id, const char *host, const char *service,
+                        char host_flag, const char *who);
   // Serves the background job's calls arriving on a gateway registration,
   // dispatching each to request, until the last chunk or a cancel.
   void serve_gateway_calls(RFC_HANDLE handle, Qorrfc_Base_Request *request);

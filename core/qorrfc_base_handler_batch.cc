@@ -10,14 +10,12 @@
 #include "qorrfc_mq.h"
 
 int Qorrfc_Base_Handler::handle_callrfc_batch() {
-  batch_active_ = 1;
   // The request connection waits on our semaphore, so it is alive now;
   // the reference keeps it (and its request) so until we are done.
   Qorrfc_Handler_Ref owner(request_handler_);
   Qorrfc_Base_Request *request = owner ? owner->current_request() : nullptr;
   const char *prog_id = "", *host = "", *service = "";
   char host_flag = ' ';
-  RFC_HANDLE handle = RFC_HANDLE_NULL;
   // Copies: the request replaces its job-number values at the job's next
   // announcement (job "0" at the end) while this loop still needs them.
   std::string gw_values[3];
@@ -25,28 +23,39 @@ int Qorrfc_Base_Handler::handle_callrfc_batch() {
     gw_values[0] = prog_id;
     gw_values[1] = host;
     gw_values[2] = service;
-    prog_id = gw_values[0].c_str();
-    host = gw_values[1].c_str();
-    service = gw_values[2].c_str();
+  } else {
+    batch_errtext_ = "No gateway information for the batch job";
+    request = nullptr;
+  }
+  run_registration(owner.get(), request, gw_values[0].c_str(), gw_values[1].c_str(),
+                   gw_values[2].c_str(), host_flag, "Qorrfc_Base_Handler handle_callrfc_batch");
+  return 0;
+}
+
+void Qorrfc_Base_Handler::run_registration(Qorrfc_Base_Handler *owner,
+                                           Qorrfc_Base_Request *request, const char *prog_id,
+                                           const char *host, const char *service, char host_flag,
+                                           const char *who) {
+  batch_active_ = 1;
+  batch_status_ = 0;
+  RFC_HANDLE handle = RFC_HANDLE_NULL;
+  if (request)
     handle = request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_,
                                          RFC_HANDLE_NULL);
-  } else
-    batch_errtext_ = "No gateway information for the batch job";
   if (handle == RFC_HANDLE_NULL)
     batch_status_ = RfcLastErrorEx(&error_info_) + 1;
-  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - releasing dh sema\n"));
+  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In %s - releasing dh sema\n", who));
   sema_.release();
-  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - released dh sema\n"));
+  ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In %s - released dh sema\n", who));
   if (handle != RFC_HANDLE_NULL) {
     serve_gateway_calls(handle, request);
     request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_, handle);
   }
   if (owner) {
-    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - releasing rh sema\n"));
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In %s - releasing rh sema\n", who));
     owner->sema().release();
-    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Handler handle_callrfc_batch - released rh sema\n"));
+    ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In %s - released rh sema\n", who));
   }
-  return 0;
 }
 
 void Qorrfc_Base_Handler::serve_gateway_calls(RFC_HANDLE handle,
