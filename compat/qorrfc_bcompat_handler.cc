@@ -4,7 +4,6 @@
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_string.h>
 
-#include <vector>
 
 #include "qorrfc_gather_writer.h"
 
@@ -64,13 +63,8 @@ Qorrfc_Bcompat_Handler *Qorrfc_Bcompat_Handler::bcompat_logon() const {
 }
 
 int Qorrfc_Bcompat_Handler::send_table(ITAB_H table, int n) {
-  if (table == ITAB_NULL) {
-    if (n >= 0) return 0;
-    std::vector<char> record(static_cast<size_t>(-static_cast<long>(n)) + 1, '\0');
-    record.back() = static_cast<char>(0xFF);
-    send(record.data(), record.size());
-    return 0;
-  }
+  // The end record is the base's; this protocol has no error record.
+  if (table == ITAB_NULL) return n < 0 ? Qorrfc_Base_Handler::send_table(table, n) : 0;
   unsigned rows = ItFill(table);
   if (rows == 0) return 0;
   size_t width = ItLeng(table);

@@ -26,12 +26,8 @@ Qorrfc_Bcompat_Request::Qorrfc_Bcompat_Request(Qorrfc_Base_Handler *request_conn
 Qorrfc_Bcompat_Request::~Qorrfc_Bcompat_Request() { forget_rfc_handle(); }
 
 int Qorrfc_Bcompat_Request::handle_data_chunk(RFC_HANDLE handle) {
-  if (!data_) data_.reset(new Qorrfc_Data_Cbf("DATA"));
-  int rc = data_->receive(handle);
-  if (rc != RFC_OK) {
-    send_error("RfcGetData failed");
-    return rc;
-  }
+  int rc = receive_data_chunk(handle);
+  if (rc != RFC_OK) return rc;
   return deliver_data_chunk(handle, data_.get());
 }
 

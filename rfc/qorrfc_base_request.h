@@ -160,6 +160,9 @@ class Qorrfc_Base_Request {
   const char *encrypted_password() const { return encrypted_password_.get(); }
 
  protected:
+  // Receives a Z_QOR_DATA_CHUNK call into data_; on failure the client is
+  // told and the library's code returned.
+  int receive_data_chunk(RFC_HANDLE handle);
   // Appends name="value" and a blank (text alone when name is null) to a
   // connect string buffer at end, advancing end; stops at 999 characters.
   static void append_connect_text(char *buffer, size_t &end, const char *name, const char *value);

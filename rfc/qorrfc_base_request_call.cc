@@ -152,13 +152,16 @@ void Qorrfc_Base_Request::report_rfc_exception(const char *name, Qorrfc_Base_Han
   }
 }
 
-int Qorrfc_Base_Request::handle_data_chunk(RFC_HANDLE handle) {
+int Qorrfc_Base_Request::receive_data_chunk(RFC_HANDLE handle) {
   if (!data_) data_.reset(new Qorrfc_Data_Cbf("DATA"));
   int rc = data_->receive(handle);
-  if (rc != RFC_OK) {
-    send_error("RfcGetData failed");
-    return rc;
-  }
+  if (rc != RFC_OK) send_error("RfcGetData failed");
+  return rc;
+}
+
+int Qorrfc_Base_Request::handle_data_chunk(RFC_HANDLE handle) {
+  int rc = receive_data_chunk(handle);
+  if (rc != RFC_OK) return rc;
   Qorrfc_Base_Handler *owner = data_connection_ ? data_connection_->request_handler() : nullptr;
   Qorrfc_Base_Request *target = owner ? owner->current_request() : nullptr;
   if (target == nullptr) target = this;
