@@ -71,7 +71,8 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
                            const char *prefix = nullptr);
   // The keyed data queues (Qorrfc_MQ_Registry); no state of this handler.
   virtual int put_destq(const char *key, const char *text, Qorrfc_MQ **queue = nullptr);
-  virtual const char *get_destq_key(const char *key);
+  // mine first when it is still queued (Qorrfc_MQ_Registry::take).
+  virtual const char *get_destq_key(const char *key, const char *mine = nullptr);
   virtual Qorrfc_MQ *find_destq(const char *key, ACE_Thread_Mutex **lock);
   // Rows of table as records of row width + 1 flag byte, or without a
   // table the end (n < 0, marker 0xFF) or error (n >= 0, marker 'X')

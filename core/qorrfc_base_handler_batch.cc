@@ -78,8 +78,8 @@ int Qorrfc_Base_Handler::put_destq(const char *key, const char *text, Qorrfc_MQ 
   return Qorrfc_MQ_Registry::instance()->put(key, text, queue);
 }
 
-const char *Qorrfc_Base_Handler::get_destq_key(const char *key) {
-  return Qorrfc_MQ_Registry::instance()->get(key);
+const char *Qorrfc_Base_Handler::get_destq_key(const char *key, const char *mine) {
+  return Qorrfc_MQ_Registry::instance()->take(key, mine);
 }
 
 Qorrfc_MQ *Qorrfc_Base_Handler::find_destq(const char *key, ACE_Thread_Mutex **lock) {

@@ -93,6 +93,11 @@ const char *Qorrfc_MQ_Registry::get(const char *key) {
   return text;
 }
 
+const char *Qorrfc_MQ_Registry::take(const char *key, const char *mine) {
+  if (mine && remove(key, mine) == 1) return mine;
+  return get(key);
+}
+
 int Qorrfc_MQ_Registry::remove(const char *key, const char *text) {
   Qorrfc_MQ *queue;
   {

@@ -48,6 +48,9 @@ class Qorrfc_MQ_Registry {
   // once when the key has no queue, and when the waiting thread is
   // cancelled (the server stops or its connection ends).
   const char *get(const char *key);
+  // mine when it is still queued under key (taken out, the others keep
+  // their order), else what get gives.
+  const char *take(const char *key, const char *mine);
   // Takes text out of key's queue when nobody has taken it yet: a request
   // whose job never asked for it must not leave it behind.
   int remove(const char *key, const char *text);

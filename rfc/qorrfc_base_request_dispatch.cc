@@ -16,7 +16,6 @@
 #include "qorrfc_grp_sselect_cbf.h"
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_mdata_cbf.h"
-#include "qorrfc_mq.h"
 #include "qorrfc_ssi_cbf.h"
 #include "unix_qorrfc_service_options.h"
 
@@ -132,11 +131,10 @@ int Qorrfc_Base_Request::handle_grp_bcompat(RFC_HANDLE handle) {
   // The job runs inside this request's registration: its data connection
   // is the one to take out of the queue (see get_grp_dh).
   Qorrfc_Base_Handler *own = request_connection_ ? request_connection_->data_connection() : nullptr;
-  const char *data_handle;
-  if (own && Qorrfc_MQ_Registry::instance()->remove(bcompat_key_.get(), own->handle()) == 1)
-    data_handle = own->handle();
-  else
-    data_handle = Qorrfc_MQ_Registry::instance()->get(bcompat_key_.get());
+  const char *data_handle =
+      request_connection_
+          ? request_connection_->get_destq_key(bcompat_key_.get(), own ? own->handle() : nullptr)
+          : "";
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Request::handle_grp_bcompat. Got handle '%s'\n",
              data_handle ? data_handle : ""));
   // A job left without an answer would wait for ever: it is told to stop.

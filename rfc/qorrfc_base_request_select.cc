@@ -5,7 +5,6 @@
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
-#include "qorrfc_mq.h"
 
 namespace {
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -24,11 +23,8 @@ const char *Qorrfc_Base_Request::get_grp_dh() {
   // hand them to whichever request queued first, when several wait under
   // one program id and the gateway routes their jobs in another order.
   const char *own = data_connection_ ? data_connection_->handle() : nullptr;
-  const char *handle;
-  if (own && Qorrfc_MQ_Registry::instance()->remove(key.c_str(), own) == 1)
-    handle = own;
-  else
-    handle = request_connection_ ? request_connection_->get_destq_key(key.c_str()) : "";
+  const char *handle =
+      request_connection_ ? request_connection_->get_destq_key(key.c_str(), own) : "";
   if (handle == nullptr) handle = "";
   ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Base_Request::get_grp_dh active data handle '%s'\n",
              data_connection_handle()));
