@@ -34,6 +34,7 @@
 #include "call_lists.h"
 #include "compat_session.h"
 #include "password_encoder.h"
+#include "sapitab.h"
 #include "saprfc.h"
 #include "sqlite_db.h"
 

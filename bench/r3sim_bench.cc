@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "call_lists.h"
+#include "sapitab.h"
 #include "saprfc.h"
 #include "sqlite_db.h"
 

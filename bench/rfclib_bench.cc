@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "rfc_partner.h"
+#include "sapitab.h"
 #include "saprfc.h"
 
 namespace {

@@ -6,6 +6,7 @@
 
 
 #include "qorrfc_gather_writer.h"
+#include "sapitab.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "qorrfc_bcompat_handler.h"
 #include "qorrfc_data_cbf.h"
 #include "unix_qorrfc_service_options.h"
+#include "sapitab.h"
 
 namespace {
 char KILLED[] = "KILLED_BY_QOR";

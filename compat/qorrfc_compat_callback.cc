@@ -1,6 +1,7 @@
 #include "qorrfc_compat_callback.h"
 
 #include <ace/OS_NS_string.h>
+#include "sapitab.h"
 
 Qorrfc_Compat_Callback::Qorrfc_Compat_Callback()
     : p1_entry_("P1", p1_, P1_LENGTH),

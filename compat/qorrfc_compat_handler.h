@@ -24,6 +24,7 @@
 #include "qorrfc_compat_link.h"
 #include "qorrfc_compat_records.h"
 #include "qorrfc_itab.h"
+#include "sapitab.h"
 
 class Qorrfc_Compat_Callback;
 

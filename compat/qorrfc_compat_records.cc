@@ -5,6 +5,7 @@
 #include <string>
 
 #include "qorrfc_gather_writer.h"
+#include "sapitab.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "qorrfc_base_handler.h"
 #include "unix_qorrfc_service_options.h"
+#include "sapitab.h"
 
 XERCES_CPP_NAMESPACE_USE
 

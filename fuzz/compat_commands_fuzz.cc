@@ -18,6 +18,7 @@
 #include <string>
 
 #include "qorrfc_compat_handler.h"
+#include "sapitab.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "call_lists.h"
 
 #include <cstring>
+#include "sapitab.h"
 
 namespace r3sim {
 

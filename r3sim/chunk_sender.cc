@@ -6,6 +6,7 @@
 
 #include "call_log.h"
 #include "fault_table.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

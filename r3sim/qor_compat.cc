@@ -14,6 +14,7 @@
 #include "qor_compat_stream.h"
 #include "system_config.h"
 #include "table_query.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

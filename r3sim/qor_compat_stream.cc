@@ -5,6 +5,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <thread>
+#include "sapitab.h"
 
 namespace r3sim {
 

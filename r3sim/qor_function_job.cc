@@ -11,6 +11,7 @@
 #include "batch_destination.h"
 #include "call_log.h"
 #include "simulator.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

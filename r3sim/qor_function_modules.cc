@@ -16,6 +16,7 @@
 #include "call_log.h"
 #include "module_registry.h"
 #include "qor_function_job.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <stdexcept>
+#include "sapitab.h"
 
 namespace r3sim {
 

@@ -13,6 +13,7 @@
 #include "row_builder.h"
 #include "table_authority.h"
 #include "table_query.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "call_log.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

@@ -9,6 +9,7 @@
 #include "module_registry.h"
 #include "simulator.h"
 #include "system_config.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

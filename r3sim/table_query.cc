@@ -2,6 +2,7 @@
 
 #include "call_lists.h"
 #include "generated_table.h"
+#include "sapitab.h"
 
 namespace r3sim {
 

@@ -16,6 +16,7 @@
 #include "qorrfc_ssi_cbf.h"
 #include "qorrfc_text.h"
 #include "unix_qorrfc_service_options.h"
+#include "sapitab.h"
 
 namespace {
 const char *const ROWLIMIT_TEXT_1 =

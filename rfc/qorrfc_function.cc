@@ -5,6 +5,7 @@
 #include <ace/OS_NS_string.h>
 
 #include <algorithm>
+#include "sapitab.h"
 
 namespace {
 template <class Entry, class Record>

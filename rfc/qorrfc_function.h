@@ -10,6 +10,7 @@
 
 #include "qorrfc_parameter.h"
 #include "qorrfc_table.h"
+#include "sapitab.h"
 #include "saprfc.h"
 
 class Qorrfc_Function {

@@ -3,6 +3,7 @@
 #include <ace/OS_NS_string.h>
 
 #include "qorrfc_text.h"
+#include "sapitab.h"
 
 Qorrfc_GetPtab_Cbf::Qorrfc_GetPtab_Cbf(const char *name) : Qorrfc_Function(name) {
   make_importing("Z_QOR_PARAMETER_TABNAME", tabname_, TABNAME_LEN);

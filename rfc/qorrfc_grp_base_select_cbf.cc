@@ -8,6 +8,7 @@
 #include "qorrfc_grp_function_cbf.h"
 #include "qorrfc_ssi_cbf.h"
 #include "unix_qorrfc_service_options.h"
+#include "sapitab.h"
 
 namespace {
 // Exporting entries by index, in the order they are created.

@@ -12,6 +12,7 @@
 #include "qorrfc_base_request.h"
 #include "qorrfc_grp_base_select_cbf.h"
 #include "qorrfc_xml_text.h"
+#include "sapitab.h"
 
 XERCES_CPP_NAMESPACE_USE
 

@@ -2,6 +2,7 @@
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_bcompat_source.h"
+#include "sapitab.h"
 
 namespace {
 const Qorrfc_Bcompat_Source *source_of(Qorrfc_Base_Handler *data_connection) {

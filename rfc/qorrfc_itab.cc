@@ -6,6 +6,7 @@
 #include <ace/OS_NS_string.h>
 
 #include <cstdarg>
+#include "sapitab.h"
 
 Qorrfc_Itab::Qorrfc_Itab(ITAB_H handle, Ownership ownership) : handle_(ITAB_NULL), ownership_(ownership) {
   this->handle(handle);

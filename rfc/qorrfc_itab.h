@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "sapitab.h"
 #include "saprfc.h"
 
 class Qorrfc_Itab {

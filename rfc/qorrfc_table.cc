@@ -3,6 +3,7 @@
 #include <ace/OS_Memory.h>
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_string.h>
+#include "sapitab.h"
 
 Qorrfc_Table::Qorrfc_Table(const char *name, RFC_TYPEHANDLE type, unsigned length, ITAB_H handle,
                            RFC_ITMODE mode, bool install_row_type)
@@ -14,7 +15,7 @@ Qorrfc_Table::Qorrfc_Table(const char *name, RFC_TYPEHANDLE type, unsigned lengt
   if (!install_row_type) return;
   char structure[] = "DUMMYS";
   char field[] = "DUMMYF";
-  RFC_TYPE_ELEMENT2 element = {field, type, length, 0, 0, 0};
+  RFC_TYPE_ELEMENT2 element = {field, type, length, 0, 0};
   RFC_TYPEHANDLE installed = 0;
   if (RfcInstallStructure2(structure, &element, 1, &installed) == RFC_OK) type_ = installed;
 }

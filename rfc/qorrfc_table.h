@@ -3,6 +3,7 @@
 // this entry from then on and goes with it.
 #pragma once
 
+#include "sapitab.h"
 #include "saprfc.h"
 
 class Qorrfc_Table {

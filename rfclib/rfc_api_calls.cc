@@ -18,17 +18,17 @@ RFC_RC invalid(RFC_HANDLE h) {
 
 extern "C" {
 
-RFC_RC RfcCall(RFC_HANDLE h, char *function, RFC_PARAMETER *exporting, RFC_TABLE *tables) {
+RFC_RC SAP_API RfcCall(RFC_HANDLE h, char *function, RFC_PARAMETER *exporting, RFC_TABLE *tables) {
   WITH_CONN(h);
   return conn->call(function, exporting, tables);
 }
 
-RFC_RC RfcReceive(RFC_HANDLE h, RFC_PARAMETER *importing, RFC_TABLE *tables, char **exception) {
+RFC_RC SAP_API RfcReceive(RFC_HANDLE h, RFC_PARAMETER *importing, RFC_TABLE *tables, char **exception) {
   WITH_CONN(h);
   return conn->receive(importing, tables, exception);
 }
 
-RFC_RC RfcCallReceive(RFC_HANDLE h, char *function, RFC_PARAMETER *exporting,
+RFC_RC SAP_API RfcCallReceive(RFC_HANDLE h, char *function, RFC_PARAMETER *exporting,
                       RFC_PARAMETER *importing, RFC_TABLE *tables, char **exception) {
   WITH_CONN(h);
   RFC_RC rc = conn->call(function, exporting, tables);
@@ -36,32 +36,32 @@ RFC_RC RfcCallReceive(RFC_HANDLE h, char *function, RFC_PARAMETER *exporting,
   return conn->receive(importing, tables, exception);
 }
 
-RFC_RC RfcWaitForRequest(RFC_HANDLE h, RFC_INT seconds) {
+RFC_RC SAP_API RfcWaitForRequest(RFC_HANDLE h, RFC_INT seconds) {
   WITH_CONN(h);
   return conn->wait(seconds);
 }
 
-RFC_RC RfcGetName(RFC_HANDLE h, RFC_FUNCTIONNAME function) {
+RFC_RC SAP_API RfcGetName(RFC_HANDLE h, RFC_FUNCTIONNAME function) {
   WITH_CONN(h);
   return conn->get_name(function);
 }
 
-RFC_RC RfcGetData(RFC_HANDLE h, RFC_PARAMETER *importing, RFC_TABLE *tables) {
+RFC_RC SAP_API RfcGetData(RFC_HANDLE h, RFC_PARAMETER *importing, RFC_TABLE *tables) {
   WITH_CONN(h);
   return conn->get_data(importing, tables);
 }
 
-RFC_RC RfcSendData(RFC_HANDLE h, RFC_PARAMETER *exporting, RFC_TABLE *tables) {
+RFC_RC SAP_API RfcSendData(RFC_HANDLE h, RFC_PARAMETER *exporting, RFC_TABLE *tables) {
   WITH_CONN(h);
   return conn->send_data(exporting, tables);
 }
 
-RFC_RC RfcRaise(RFC_HANDLE h, char *exception) {
+RFC_RC SAP_API RfcRaise(RFC_HANDLE h, char *exception) {
   WITH_CONN(h);
   return conn->raise(exception, nullptr);
 }
 
-RFC_RC RfcRaiseTables(RFC_HANDLE h, char *exception, RFC_TABLE *tables) {
+RFC_RC SAP_API RfcRaiseTables(RFC_HANDLE h, char *exception, RFC_TABLE *tables) {
   WITH_CONN(h);
   return conn->raise(exception, tables);
 }
@@ -76,7 +76,7 @@ void RfcpDrop(RFC_HANDLE h) {
   if (auto conn = rfcl::find_handle(h)) conn->drop();
 }
 
-void RfcClose(RFC_HANDLE h) {
+void SAP_API RfcClose(RFC_HANDLE h) {
   if (auto conn = rfcl::take_handle(h)) conn->close();
 }
 

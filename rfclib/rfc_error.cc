@@ -86,7 +86,7 @@ void set_last(const Error &e, RFC_ERROR_INFO_EX *out) {
 
 }  // namespace rfcl
 
-extern "C" int RfcLastErrorEx(RFC_ERROR_INFO_EX *error_info) {
+extern "C" int SAP_API RfcLastErrorEx(RFC_ERROR_INFO_EX *error_info) {
   if (!rfcl::last_error.set) {
     if (error_info) std::memset(error_info, 0, sizeof *error_info);
     return 1;

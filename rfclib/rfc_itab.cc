@@ -122,33 +122,33 @@ Itab *tab(ITAB_H h) { return static_cast<Itab *>(h); }
 
 extern "C" {
 
-ITAB_H ItCreate(char *name, unsigned leng, unsigned occu, unsigned /*memo*/) {
+ITAB_H SAP_API ItCreate(char *name, unsigned leng, unsigned occu, unsigned /*memo*/) {
   return new (std::nothrow) Itab(name ? name : "", leng, occu);
 }
 
-unsigned ItFill(ITAB_H h) { return h ? tab(h)->fill() : 0; }
+unsigned SAP_API ItFill(ITAB_H h) { return h ? tab(h)->fill() : 0; }
 
-unsigned ItLeng(ITAB_H h) { return h ? tab(h)->leng() : 0; }
+unsigned SAP_API ItLeng(ITAB_H h) { return h ? tab(h)->leng() : 0; }
 
-void *ItGetLine(ITAB_H h, unsigned line) { return h ? tab(h)->line(line) : nullptr; }
+void *SAP_API ItGetLine(ITAB_H h, unsigned line) { return h ? tab(h)->line(line) : nullptr; }
 
-void *ItGupLine(ITAB_H h, unsigned line) {
+void *SAP_API ItGupLine(ITAB_H h, unsigned line) {
   if (!h) return nullptr;
   char *p = tab(h)->line(line);
   if (p) tab(h)->touch();
   return p;
 }
 
-void *ItAppLine(ITAB_H h) { return h ? tab(h)->append() : nullptr; }
+void *SAP_API ItAppLine(ITAB_H h) { return h ? tab(h)->append() : nullptr; }
 
-int ItCpyLine(ITAB_H h, unsigned line, void *dest) {
+int SAP_API ItCpyLine(ITAB_H h, unsigned line, void *dest) {
   const char *p = h ? tab(h)->line(line) : nullptr;
   if (p == nullptr || dest == nullptr) return -1;
   std::memcpy(dest, p, tab(h)->leng());
   return 0;
 }
 
-int ItPutLine(ITAB_H h, unsigned line, void *src) {
+int SAP_API ItPutLine(ITAB_H h, unsigned line, void *src) {
   char *p = h ? tab(h)->line(line) : nullptr;
   if (p == nullptr || src == nullptr) return -1;
   std::memcpy(p, src, tab(h)->leng());
@@ -156,16 +156,16 @@ int ItPutLine(ITAB_H h, unsigned line, void *src) {
   return 0;
 }
 
-int ItFree(ITAB_H h) {
+int SAP_API ItFree(ITAB_H h) {
   if (h) tab(h)->clear();
   return 0;
 }
 
-int ItDelete(ITAB_H h) {
+int SAP_API ItDelete(ITAB_H h) {
   delete tab(h);
   return 0;
 }
 
-int ItDelLine(ITAB_H h, unsigned line) { return (h && tab(h)->remove(line)) ? 0 : 1; }
+int SAP_API ItDelLine(ITAB_H h, unsigned line) { return (h && tab(h)->remove(line)) ? 0 : 1; }
 
 }  // extern "C"

@@ -98,11 +98,11 @@ void copy(char *dst, size_t size, const std::string &src) {
 
 extern "C" {
 
-RFC_HANDLE RfcOpenEx(char *connect_param, RFC_ERROR_INFO_EX *error_info) {
+RFC_HANDLE SAP_API RfcOpenEx(char *connect_param, RFC_ERROR_INFO_EX *error_info) {
   return open_ex(connect_param, error_info);
 }
 
-int RfcGetAttributes(RFC_HANDLE h, RFC_ATTRIBUTES *a) {
+int SAP_API RfcGetAttributes(RFC_HANDLE h, RFC_ATTRIBUTES *a) {
   auto conn = rfcl::find_handle(h);
   if (!conn || !a) {
     rfcl::set_last(rfcl::program("RfcGetAttributes: invalid handle or record"));

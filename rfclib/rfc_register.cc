@@ -125,9 +125,9 @@ RFC_RC check_register(const char *progid, const char *gwhost, const char *gwserv
 
 extern "C" {
 
-RFC_HANDLE RfcAccept(char **argv) { return accept_registration(argv); }
+RFC_HANDLE SAP_API RfcAccept(char **argv) { return accept_registration(argv); }
 
-RFC_RC RfcCheckRegisterServer(char *progid, char *gwhost, char *gwserv, RFC_INT *ntotal,
+RFC_RC SAP_API RfcCheckRegisterServer(char *progid, char *gwhost, char *gwserv, RFC_INT *ntotal,
                               RFC_INT *ninit, RFC_INT *nready, RFC_INT *nbusy,
                               RFC_ERROR_INFO_EX *error_info) {
   return check_register(progid, gwhost, gwserv, ntotal, ninit, nready, nbusy, error_info);

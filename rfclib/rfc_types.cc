@@ -96,7 +96,7 @@ unsigned long long structure_size(RFC_TYPEHANDLE type) {
 
 extern "C" {
 
-RFC_RC RfcInstallStructure(char *name, RFC_TYPE_ELEMENT *elements, unsigned entries,
+RFC_RC SAP_API RfcInstallStructure(char *name, RFC_TYPE_ELEMENT *elements, unsigned entries,
                            RFC_TYPEHANDLE *out) {
   if (name == nullptr || *name == '\0' || out == nullptr || (entries && elements == nullptr))
     return refuse("RfcInstallStructure: missing name, elements or handle");
@@ -112,7 +112,7 @@ RFC_RC RfcInstallStructure(char *name, RFC_TYPE_ELEMENT *elements, unsigned entr
   return install(name, end, out);
 }
 
-RFC_RC RfcInstallStructure2(char *name, RFC_TYPE_ELEMENT2 *elements, unsigned entries,
+RFC_RC SAP_API RfcInstallStructure2(char *name, RFC_TYPE_ELEMENT2 *elements, unsigned entries,
                             RFC_TYPEHANDLE *out) {
   if (name == nullptr || *name == '\0' || out == nullptr || (entries && elements == nullptr))
     return refuse("RfcInstallStructure2: missing name, elements or handle");
@@ -125,8 +125,9 @@ RFC_RC RfcInstallStructure2(char *name, RFC_TYPE_ELEMENT2 *elements, unsigned en
   return install(name, end, out);
 }
 
-RFC_RC RfcInstallUnicodeStructure(char *name, RFC_UNICODE_TYPE_ELEMENT *elements, unsigned entries,
-                                  unsigned /*flag*/, void * /*id*/, RFC_TYPEHANDLE *out) {
+RFC_RC SAP_API RfcInstallUnicodeStructure(char *name, RFC_UNICODE_TYPE_ELEMENT *elements, unsigned entries,
+                                  unsigned /*flag*/, RFC_STRUCT_TYPE_ID /*id*/,
+                                          RFC_TYPEHANDLE *out) {
   if (name == nullptr || *name == '\0' || out == nullptr || (entries && elements == nullptr))
     return refuse("RfcInstallUnicodeStructure: missing name, elements or handle");
   std::string why;

@@ -9,14 +9,37 @@
  * Thread safety: a handle is used by one thread at a time; different handles
  * may be used by different threads at once. Global state (the type registry,
  * the per-thread last-error records) is thread-safe.
+ *
+ * The header keeps to the vendor's shape wherever a program could come to
+ * rely on it, so that a file that compiles against it also compiles against
+ * the SDK: it does not pull in sapitab.h (a user of the It* calls includes
+ * that header itself), its structures and enumerations are untagged typedefs
+ * (no forward declarations possible), and every call carries the calling
+ * convention macro.
  */
 #ifndef QORRFC_SAPRFC_H
 #define QORRFC_SAPRFC_H
 
-#include "sapitab.h"
-
 #ifdef __cplusplus
 extern "C" {
+#endif
+
+/* Calling convention of the library's calls and of callback pointers: the
+ * standard call convention on Windows, the platform's default elsewhere. */
+#ifndef SAP_API
+#if defined(_WIN32)
+#define SAP_API _stdcall
+#else
+#define SAP_API
+#endif
+#endif
+#ifndef DLL_CALL_BACK_FUNCTION
+#define DLL_CALL_BACK_FUNCTION SAP_API
+#endif
+
+/* The table handle, when sapitab.h has not declared it already. */
+#ifndef SAPITAB_H
+typedef void *ITAB_H;
 #endif
 
 typedef unsigned RFC_HANDLE;
@@ -27,8 +50,11 @@ typedef int RFC_INT;
 typedef char rfc_char_t;
 typedef char RFC_CHAR;
 typedef RFC_CHAR RFC_FUNCTIONNAME[31];
+typedef unsigned char RFC_BYTE;
+/* Identifies a structure type installed with RfcInstallUnicodeStructure. */
+typedef RFC_BYTE RFC_STRUCT_TYPE_ID[16];
 
-typedef enum RFC_RC {
+typedef enum {
   RFC_OK = 0,
   RFC_FAILURE = 1,
   RFC_EXCEPTION = 2,
@@ -56,7 +82,7 @@ typedef enum RFC_RC {
 } RFC_RC;
 
 /* Type codes of parameters, table rows and structure elements. */
-typedef enum RFCTYPE {
+typedef enum {
   RFCTYPE_CHAR = 0,
   RFCTYPE_DATE = 1,
   RFCTYPE_BCD = 2,
@@ -72,14 +98,14 @@ typedef enum RFCTYPE {
   RFCTYPE_DATE_2 = 13
 } RFCTYPE;
 
-typedef enum RFC_ITMODE {
+typedef enum {
   RFC_ITMODE_BYREFERENCE = 0,
   RFC_ITMODE_BYVALUE = 1,
   RFC_ITMODE_KEEPALIVE = 2
 } RFC_ITMODE;
 
 /* One exporting or importing parameter; a list ends with name == NULL. */
-typedef struct RFC_PARAMETER {
+typedef struct {
   char *name;
   unsigned nlen;
   RFC_TYPEHANDLE type;
@@ -88,7 +114,7 @@ typedef struct RFC_PARAMETER {
 } RFC_PARAMETER;
 
 /* One table parameter; a list ends with name == NULL. */
-typedef struct RFC_TABLE {
+typedef struct {
   char *name;
   unsigned nlen;
   RFC_TYPEHANDLE type;
@@ -98,24 +124,23 @@ typedef struct RFC_TABLE {
   int newitab;
 } RFC_TABLE;
 
-typedef struct RFC_TYPE_ELEMENT {
+typedef struct {
   char *name;
   RFC_TYPEHANDLE type;
   unsigned length;
   unsigned decimals;
-  unsigned not_used;
+  unsigned _not_used;
 } RFC_TYPE_ELEMENT;
 
-typedef struct RFC_TYPE_ELEMENT2 {
+typedef struct {
   char *name;
   RFC_TYPEHANDLE type;
   unsigned length;
   unsigned decimals;
-  unsigned not_used;
-  unsigned offset;
+  unsigned offset; /* of the element in the row, in bytes */
 } RFC_TYPE_ELEMENT2;
 
-typedef struct RFC_UNICODE_TYPE_ELEMENT {
+typedef struct {
   char *name;
   RFC_TYPEHANDLE type;
   unsigned decimals;
@@ -127,7 +152,7 @@ typedef struct RFC_UNICODE_TYPE_ELEMENT {
   unsigned c4_offset;
 } RFC_UNICODE_TYPE_ELEMENT;
 
-typedef enum RFC_ERROR_GROUP {
+typedef enum {
   RFC_ERROR_PROGRAM = 101,
   RFC_ERROR_COMMUNICATION = 102,
   RFC_ERROR_LOGON_FAILURE = 103,
@@ -140,13 +165,13 @@ typedef enum RFC_ERROR_GROUP {
   RFC_ERROR_BUSY = 110
 } RFC_ERROR_GROUP;
 
-typedef struct RFC_ERROR_INFO_EX {
+typedef struct {
   RFC_ERROR_GROUP group;
   char key[33];
   char message[513];
 } RFC_ERROR_INFO_EX;
 
-typedef struct RFC_ATTRIBUTES {
+typedef struct {
   char dest[64 + 1];
   char own_host[100 + 1];
   char partner_host[100 + 1];
@@ -174,43 +199,44 @@ typedef struct RFC_ATTRIBUTES {
   char reserved[161];
 } RFC_ATTRIBUTES;
 
-void RfcInit(void);
-RFC_RC RfcGetAllLibVersions(char *buffer, int length);
+void SAP_API RfcInit(void);
+RFC_RC SAP_API RfcGetAllLibVersions(char *buffer, int length);
 
-RFC_HANDLE RfcOpenEx(char *connect_param, RFC_ERROR_INFO_EX *error_info);
-void RfcClose(RFC_HANDLE handle);
-int RfcGetAttributes(RFC_HANDLE handle, RFC_ATTRIBUTES *attributes);
-int RfcLastErrorEx(RFC_ERROR_INFO_EX *error_info);
+RFC_HANDLE SAP_API RfcOpenEx(char *connect_param, RFC_ERROR_INFO_EX *error_info);
+void SAP_API RfcClose(RFC_HANDLE handle);
+int SAP_API RfcGetAttributes(RFC_HANDLE handle, RFC_ATTRIBUTES *attributes);
+int SAP_API RfcLastErrorEx(RFC_ERROR_INFO_EX *error_info);
 
-RFC_HANDLE RfcAccept(char **argv);
-RFC_RC RfcCheckRegisterServer(char *progid, char *gwhost, char *gwserv,
-                              RFC_INT *ntotal, RFC_INT *ninit, RFC_INT *nready,
-                              RFC_INT *nbusy, RFC_ERROR_INFO_EX *error_info);
-RFC_RC RfcWaitForRequest(RFC_HANDLE handle, RFC_INT seconds);
-RFC_RC RfcGetName(RFC_HANDLE handle, RFC_FUNCTIONNAME function);
+RFC_HANDLE SAP_API RfcAccept(char **argv);
+RFC_RC SAP_API RfcCheckRegisterServer(char *progid, char *gwhost, char *gwserv,
+                                      RFC_INT *ntotal, RFC_INT *ninit, RFC_INT *nready,
+                                      RFC_INT *nbusy, RFC_ERROR_INFO_EX *error_info);
+RFC_RC SAP_API RfcWaitForRequest(RFC_HANDLE handle, RFC_INT seconds);
+RFC_RC SAP_API RfcGetName(RFC_HANDLE handle, RFC_FUNCTIONNAME function);
 
-RFC_RC RfcCall(RFC_HANDLE handle, char *function, RFC_PARAMETER *exporting,
-               RFC_TABLE *tables);
-RFC_RC RfcReceive(RFC_HANDLE handle, RFC_PARAMETER *importing,
-                  RFC_TABLE *tables, char **exception);
-RFC_RC RfcCallReceive(RFC_HANDLE handle, char *function,
-                      RFC_PARAMETER *exporting, RFC_PARAMETER *importing,
-                      RFC_TABLE *tables, char **exception);
-RFC_RC RfcGetData(RFC_HANDLE handle, RFC_PARAMETER *importing,
-                  RFC_TABLE *tables);
-RFC_RC RfcSendData(RFC_HANDLE handle, RFC_PARAMETER *exporting,
-                   RFC_TABLE *tables);
-RFC_RC RfcRaise(RFC_HANDLE handle, char *exception);
-RFC_RC RfcRaiseTables(RFC_HANDLE handle, char *exception, RFC_TABLE *tables);
+RFC_RC SAP_API RfcCall(RFC_HANDLE handle, char *function, RFC_PARAMETER *exporting,
+                       RFC_TABLE *tables);
+RFC_RC SAP_API RfcReceive(RFC_HANDLE handle, RFC_PARAMETER *importing,
+                          RFC_TABLE *tables, char **exception);
+RFC_RC SAP_API RfcCallReceive(RFC_HANDLE handle, char *function,
+                              RFC_PARAMETER *exporting, RFC_PARAMETER *importing,
+                              RFC_TABLE *tables, char **exception);
+RFC_RC SAP_API RfcGetData(RFC_HANDLE handle, RFC_PARAMETER *importing,
+                          RFC_TABLE *tables);
+RFC_RC SAP_API RfcSendData(RFC_HANDLE handle, RFC_PARAMETER *exporting,
+                           RFC_TABLE *tables);
+RFC_RC SAP_API RfcRaise(RFC_HANDLE handle, char *exception);
+RFC_RC SAP_API RfcRaiseTables(RFC_HANDLE handle, char *exception, RFC_TABLE *tables);
 
-RFC_RC RfcInstallStructure(char *name, RFC_TYPE_ELEMENT *elements,
-                           unsigned entries, RFC_TYPEHANDLE *pTypeHandle);
-RFC_RC RfcInstallStructure2(char *name, RFC_TYPE_ELEMENT2 *elements,
-                            unsigned entries, RFC_TYPEHANDLE *pTypeHandle);
-RFC_RC RfcInstallUnicodeStructure(char *name,
-                                  RFC_UNICODE_TYPE_ELEMENT *elements,
-                                  unsigned entries, unsigned flag, void *id,
-                                  RFC_TYPEHANDLE *pTypeHandle);
+RFC_RC SAP_API RfcInstallStructure(char *name, RFC_TYPE_ELEMENT *elements,
+                                   unsigned entries, RFC_TYPEHANDLE *pTypeHandle);
+RFC_RC SAP_API RfcInstallStructure2(char *name, RFC_TYPE_ELEMENT2 *elements,
+                                    unsigned entries, RFC_TYPEHANDLE *pTypeHandle);
+RFC_RC SAP_API RfcInstallUnicodeStructure(char *name,
+                                          RFC_UNICODE_TYPE_ELEMENT *elements,
+                                          unsigned entries, unsigned flag,
+                                          RFC_STRUCT_TYPE_ID id,
+                                          RFC_TYPEHANDLE *pTypeHandle);
 
 #ifdef __cplusplus
 }

@@ -7,7 +7,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 packages=(cmake g++ make pkg-config libace-dev libxerces-c-dev libsqlite3-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev dpkg-dev file groff-base man-db)
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev dpkg-dev file groff-base man-db
+          ccache)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
@@ -21,6 +22,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi
 
+# The build folders (normal, sanitizers, SDK) share one compiler cache:
+# paths below the source tree are cached relative to it.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$top}"
+launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
 build=${QORRFC_BUILD_DIR:-build}
-cmake -S . -B "$build" -DQORRFC_SANITIZE="${QORRFC_SANITIZE:-}" ${QORRFC_CMAKE_ARGS:-} >/dev/null
+cmake -S . -B "$build" "${launcher[@]}" -DQORRFC_SANITIZE="${QORRFC_SANITIZE:-}" \
+  ${QORRFC_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j "${QORRFC_JOBS:-2}" ${QORRFC_TARGETS:+--target $QORRFC_TARGETS}

@@ -19,6 +19,7 @@
 #include "qorrfc_function.h"
 #include "qorrfc_itab.h"
 #include "qorrfc_xml_text.h"
+#include "sapitab.h"
 
 XERCES_CPP_NAMESPACE_USE
 

@@ -12,6 +12,7 @@
 #include "qorrfc_itab.h"
 #include "qorrfc_text.h"
 #include "qorrfc_v9function_request.h"
+#include "sapitab.h"
 
 namespace {
 const char SESSION_BREAK[] = "\nWarning: RFC Session break caused by invalid RFC handle\n";

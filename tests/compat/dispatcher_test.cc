@@ -7,6 +7,7 @@
 
 #include "in_process_server.h"
 #include "qorrfc_compat_handler.h"
+#include "sapitab.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "qorrfc_compat_records.h"
+#include "sapitab.h"
 
 namespace {
 

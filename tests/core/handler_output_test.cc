@@ -14,6 +14,7 @@
 
 #include "qorrfc_base_handler.h"
 #include "unix_qorrfc_service_options.h"
+#include "sapitab.h"
 
 namespace {
 

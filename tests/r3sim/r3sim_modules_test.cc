@@ -8,6 +8,7 @@
 
 #include "r3sim_process.h"
 #include "call_lists.h"
+#include "sapitab.h"
 
 using r3sim::ParamList;
 using r3sim::TableList;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include "sapitab.h"
 
 using r3sim::ParamList;
 using r3sim::TableList;

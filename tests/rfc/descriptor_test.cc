@@ -7,6 +7,7 @@
 #include "qorrfc_function.h"
 #include "qorrfc_grp_function_cbf.h"
 #include "qorrfc_itab.h"
+#include "sapitab.h"
 
 namespace {
 

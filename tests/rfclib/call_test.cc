@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "test_partner.h"
+#include "sapitab.h"
 
 using namespace rfctest;
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "test_partner.h"
+#include "sapitab.h"
 
 using namespace rfctest;
 

@@ -115,8 +115,8 @@ TEST(WireTest, ServiceNamesAndRouterStrings) {
 }
 
 TEST(WireTest, StructuresInstallOncePerNameAndMustFitTogether) {
-  RFC_TYPE_ELEMENT2 el[] = {{const_cast<char *>("A"), RFCTYPE_CHAR, 4, 0, 0, 0},
-                            {const_cast<char *>("B"), RFCTYPE_INT, 4, 0, 0, 4}};
+  RFC_TYPE_ELEMENT2 el[] = {{const_cast<char *>("A"), RFCTYPE_CHAR, 4, 0, 0},
+                            {const_cast<char *>("B"), RFCTYPE_INT, 4, 0, 4}};
   RFC_TYPEHANDLE t1 = 0, t2 = 0, t3 = 0;
   ASSERT_EQ(RfcInstallStructure2(const_cast<char *>("ZS1"), el, 2, &t1), RFC_OK);
   ASSERT_EQ(RfcInstallStructure2(const_cast<char *>("ZS1"), el, 2, &t2), RFC_OK);

@@ -11,6 +11,7 @@
 
 #include "server_under_test.h"
 #include "test_partner.h"
+#include "sapitab.h"
 
 namespace {
 
