@@ -53,11 +53,12 @@ if nm --defined-only "$server" | grep -qE ' [TtDdBb] (Rfc|It)[A-Z]'; then
   fail "the server carries RFC library code of its own"
 fi
 # No server source may see our library's folder; only the SDK's headers.
-python3 - "$sdkbuild/compile_commands.json" "$top" "$sdk" <<'PY' || fail "a server source was compiled with our library's include folder"
-import json, sys
-commands, top, sdk = json.load(open(sys.argv[1])), sys.argv[2], sys.argv[3]
-server = [c for c in commands
-          if any(c["file"].startswith(f"{top}/{d}/") for d in ("server", "core", "rfc", "xml", "compat"))]
+# (The server's targets are the ones made in the build's server/ folder.)
+python3 - "$sdkbuild" "$top" "$sdk" <<'PY' || fail "a server source was compiled with our library's include folder"
+import json, os, sys
+build, top, sdk = (os.path.realpath(a) for a in sys.argv[1:])
+commands = json.load(open(f"{build}/compile_commands.json"))
+server = [c for c in commands if os.path.realpath(c["directory"]) == f"{build}/server"]
 bad = [c["file"] for c in server if f"{top}/rfclib" in c["command"] or sdk not in c["command"]]
 if not server or bad:
     print("\n".join(bad) or "no server sources found", file=sys.stderr)
