@@ -97,9 +97,10 @@ const std::map<std::string, std::string> &texts() {
                    "  --length N           the record length (1 to 99999999)\n"
                    "  --where COND         an Open SQL condition\n"
                    "  --batch              --server names the batch-compatibility port\n")},
-      {"encode-password", "usage: qorcli encode-password PASSWORD\n"
+      {"encode-password", "usage: qorcli encode-password [PASSWORD]\n"
                           "Prints the hexadecimal text that carries PASSWORD to the server\n"
-                          "(the value of the connect element's xpasswd attribute).\n"
+                          "(the value of the connect element's xpasswd attribute). Without\n"
+                          "PASSWORD it takes $QORCLI_PASSWORD or asks on the terminal.\n"
                           "\n" +
                               std::string(kExit)},
   };

@@ -13,6 +13,7 @@
 #include "logon_sources.h"
 #include "main_session.h"
 #include "password_encoder.h"
+#include "password_source.h"
 #include "qorcli_command_line.h"
 #include "select_command.h"
 #include "server_report.h"
@@ -63,10 +64,23 @@ int info(const QorcliCommandLine &cl) {
   return kServerError;
 }
 
+// The password to encode: the argument, or (so that it need not be on a
+// command line) QORCLI_PASSWORD or a prompt.
 int encode(const QorcliCommandLine &cl) {
-  if (cl.arguments.size() != 1) return QorcliCommandLine::usage_error("encode-password needs one PASSWORD");
+  if (cl.arguments.size() > 1) return QorcliCommandLine::usage_error("encode-password takes one PASSWORD");
+  std::string password;
+  if (!cl.arguments.empty()) {
+    password = cl.arguments[0];
+  } else if (!PasswordSource::from_environment(password)) {
+    if (!PasswordSource::can_prompt())
+      return QorcliCommandLine::usage_error("encode-password needs a PASSWORD, QORCLI_PASSWORD or a terminal");
+    if (!PasswordSource::prompt("Password: ", password)) {
+      ServerReport::print_failure("no password was entered");
+      return kUsage;
+    }
+  }
   try {
-    std::printf("%s\n", encode_password(cl.arguments[0]).c_str());
+    std::printf("%s\n", encode_password(password).c_str());
   } catch (const std::invalid_argument &e) {
     std::fprintf(stderr, "qorcli: %s\n", e.what());
     return kUsage;

@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "e2e_system.h"
+#include "password_encoder.h"
 #include "loopback.h"
 
 extern char **environ;
@@ -255,6 +256,18 @@ TEST(E2eQorcli, ProgramsPrintTheirVersion) {
   qtest::ChildProcess rfcinfo({qtest::bin("rfcinfo"), "--version"});
   EXPECT_EQ(qtest::exit_code(rfcinfo.wait_exit()), 0);
   EXPECT_EQ(rfcinfo.stdout_text(), std::string("rfcinfo ") + QORRFC_VERSION + "\n");
+}
+
+TEST(E2eQorcli, EncodePasswordNeedNotShowThePassword) {
+  CliRun env = run({"encode-password"}, {{"QORCLI_PASSWORD", "welcome1"}});
+  EXPECT_EQ(env.code, 0) << env.err;
+  // The text begins with the offset it was encoded with, drawn at random.
+  ASSERT_GE(env.out.size(), 3u);
+  unsigned offset = static_cast<unsigned>(std::stoul(env.out.substr(0, 2), nullptr, 16));
+  EXPECT_EQ(env.out, qorclient::encode_password("welcome1", offset) + "\n");
+  CliRun none = run({"encode-password"});  // no terminal to ask on
+  EXPECT_EQ(none.code, 2);
+  EXPECT_EQ(none.out, "");
 }
 
 TEST(E2eQorcli, TheDemoRunsCleanly) {
