@@ -30,7 +30,7 @@ class Extraction {
     for (const auto &c : compat_logon_commands(l))
       if (!step(logon_, c)) return kServerError;
     if (!step(logon_, "CCONNECT")) return kServerError;
-    // A refused logon is answered with its error lines and "OK".
+    // Error lines before the "OK" still mean there is no logon.
     if (has_error(logon_.last_reply())) {
       print_lines(logon_.last_reply());
       return kServerError;

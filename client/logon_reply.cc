@@ -17,7 +17,6 @@ LogonReply LogonReply::log_on(MainSession &session, const LogonOptions &logon) {
     r.error = session.error();
     return r;
   }
-  r.connected = true;
   if (!session.send_request(request)) {
     r.error = session.error();
     return r;

@@ -15,7 +15,6 @@ struct LogonReply {
   std::string system_info;          // the line, when the logon succeeded
   std::vector<std::string> errors;  // the server's report
   std::string error;                // the connection failed or broke off
-  bool connected = false;           // the server's port answered
 
   bool ok() const { return errors.empty() && error.empty(); }
 

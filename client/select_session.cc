@@ -22,7 +22,6 @@ bool SelectSession::log_on(const LogonOptions &logon) {
   port_ = logon.server_port;
   LogonReply reply = LogonReply::log_on(logon_, logon);
   system_info_ = reply.system_info;
-  connected_ = reply.connected;
   errors_ = reply.errors;
   return reply.error.empty() ? reply.ok() : fail(reply.error);
 }

@@ -35,8 +35,6 @@ class SelectSession {
   const std::vector<std::string> &errors() const { return errors_; }
   const std::string &error() const { return error_; }
   const std::string &system_info() const { return system_info_; }
-  // The server's port answered (so a failure lies beyond it).
-  bool connected() const { return connected_; }
   unsigned long long rows() const { return rows_; }
 
  private:
@@ -52,7 +50,6 @@ class SelectSession {
   std::string error_;
   std::string system_info_;
   unsigned long long rows_ = 0;
-  bool connected_ = false;
 };
 
 }  // namespace qorclient
