@@ -15,12 +15,13 @@ bool starts(const std::string &s, const char *prefix, std::string &rest) {
 }
 
 // The lines after an RFC error's message name where it arose, one item a
-// line in capitals with its value after a gap ("LOCATION    SAP-Server
-// r3app01_QR1_00 on host r3app01"); a short sentence leaves them out.
+// line: a word, a gap of blanks and its value ("LOCATION    SAP-Server
+// r3app01_QR1_00 on host r3app01", "Connect_PM  GWHOST=r3app01"); a short
+// sentence leaves them out.
 bool is_detail(const std::string &message_line) {
   size_t word = 0;
   while (word < message_line.size() &&
-         (std::isupper(static_cast<unsigned char>(message_line[word])) || message_line[word] == '_'))
+         (std::isalnum(static_cast<unsigned char>(message_line[word])) || message_line[word] == '_'))
     ++word;
   return word > 1 && message_line.compare(word, 2, "  ") == 0;
 }

@@ -92,6 +92,11 @@ TEST(ServerReport, RfcErrorsBecomeOneSentence) {
                  "E,Message    : ERROR       logon of user DEMO in client 800 refused"}),
             "Name or password is incorrect (repeat logon) (RFC error group 103, "
             "RFC_ERROR_LOGON_FAILURE)");
+  EXPECT_EQ(ServerReport::rfc_error_sentence(
+                {"E,RFC Error:", "E,Error Group: 102", "E,Key        : RFC_ERROR_COMMUNICATION",
+                 "E,Message    : Connect to SAP gateway failed",
+                 "E,Message    : Connect_PM  GWHOST=r3app01, GWSERV=sapgw00"}),
+            "Connect to SAP gateway failed (RFC error group 102, RFC_ERROR_COMMUNICATION)");
   EXPECT_EQ(ServerReport::rfc_error_sentence({"ERROR+ Group=103, Key=RFC_ERROR_LOGON_FAILURE",
                                               "ERROR+ Message=User locked",
                                               "ERROR RFC request terminated"}),
