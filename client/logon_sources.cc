@@ -64,7 +64,9 @@ bool LogonSources::complete(QorcliCommandLine &cl, std::string &why) {
     l.password = dest_password;
     return true;
   }
-  if (!PasswordSource::can_prompt()) return true;
+  // Without a server the command fails anyway: asking first would only
+  // delay its usage message.
+  if (l.server_host.empty() || !PasswordSource::can_prompt()) return true;
   std::string text = l.user.empty() ? "Password: " : "Password for user " + l.user + ": ";
   if (PasswordSource::prompt(text, l.password)) return true;
   why = "no password was entered";
