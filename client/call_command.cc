@@ -9,7 +9,9 @@
 #include <stdexcept>
 
 #include "function_call.h"
+#include "logon_reply.h"
 #include "main_session.h"
+#include "server_report.h"
 
 namespace qorclient {
 
@@ -103,18 +105,18 @@ std::string printable(const std::string &bytes, bool binary) {
   return text;
 }
 
-// Logs on; the logon connection, or null after the message.
-std::unique_ptr<MainSession> log_on(const QorcliCommandLine &cl) {
+// Logs on; the logon connection, or null after the message (status set).
+std::unique_ptr<MainSession> log_on(const QorcliCommandLine &cl, int &status) {
   auto logon = std::make_unique<MainSession>(std::chrono::seconds(cl.timeout_seconds));
-  std::string line;
-  if (!logon->open(cl.logon.server_host, cl.logon.server_port) ||
-      !logon->send_request(connect_element(cl.logon)) || !logon->read_line(line)) {
-    std::fprintf(stderr, "qorcli: %s\n", logon->error().empty() ? "no reply to the logon" : logon->error().c_str());
-    return nullptr;
+  LogonReply reply = LogonReply::log_on(*logon, cl.logon);
+  if (reply.ok()) return logon;
+  if (!reply.error.empty()) {
+    ServerReport::print_failure(reply.error);
+    status = kNoConnection;
+  } else {
+    ServerReport::print(reply.errors, "the logon failed", cl.verbose);
+    status = kServerError;
   }
-  if (!MainSession::is_error_line(line)) return logon;
-  std::fprintf(stderr, "%s\n", line.c_str());
-  for (const auto &l : logon->read_until_closed()) std::fprintf(stderr, "%s\n", l.c_str());
   return nullptr;
 }
 
@@ -130,8 +132,9 @@ int call_command(const QorcliCommandLine &cl) {
   } catch (const std::invalid_argument &e) {
     return QorcliCommandLine::usage_error(e.what());
   }
-  std::unique_ptr<MainSession> logon = log_on(cl);
-  if (!logon) return kServerError;
+  int status = kDone;
+  std::unique_ptr<MainSession> logon = log_on(cl, status);
+  if (!logon) return status;
   MainSession data(std::chrono::seconds(cl.timeout_seconds)), request(std::chrono::seconds(cl.timeout_seconds));
   if (!data.open(cl.logon.server_host, cl.logon.server_port) ||
       !request.open(cl.logon.server_host, cl.logon.server_port) ||
@@ -145,8 +148,14 @@ int call_command(const QorcliCommandLine &cl) {
     if (p.binary) binary.insert(p.name);
   std::set<std::string> parameters;
   for (const auto &p : call.parameters) parameters.insert(p.name);
-  for (const auto &l : reply.lines)
-    std::fprintf(MainSession::is_error_line(l) ? stderr : stdout, "%s\n", l.c_str());
+  std::vector<std::string> errors;
+  for (const auto &l : reply.lines) {
+    if (MainSession::is_error_line(l))
+      errors.push_back(l);
+    else
+      std::printf("%s\n", l.c_str());
+  }
+  ServerReport::print(errors, "the call failed", cl.verbose);
   for (const auto &d : reply.data) {
     bool bytes = binary.count(d.first) != 0;
     if (parameters.count(d.first) && d.second.size() == 1) {

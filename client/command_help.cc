@@ -9,15 +9,25 @@ namespace {
 const char kLogon[] =
     "Logon options:\n"
     "  --server HOST:PORT   the server's port\n"
+    "  --dest NAME          the logon options of destination NAME in the\n"
+    "                       destinations file ($QORCLI_DESTINATIONS, else\n"
+    "                       ~/.config/qorcli/destinations); options given win\n"
     "  --ashost H --sysnr NN --gwserv P   the R/3 system\n"
-    "  --client C --user U --password P --lang L   the logon\n"
+    "  --client C --user U --lang L       the logon\n"
+    "  --password-file F    the password is the first line of F (a private file)\n"
+    "  --password P         the password; the least safe way, other users of\n"
+    "                       the machine see it. Without either, qorcli takes\n"
+    "                       $QORCLI_PASSWORD, the destination's, or asks on\n"
+    "                       the terminal\n"
     "  --plain-password     send the password as it is (default: encoded)\n"
-    "  --timeout SECONDS    longest wait for a reply (default 60)\n";
+    "  --timeout SECONDS    longest wait for a reply (default 60)\n"
+    "  -v, --verbose        print the server's error lines in full\n";
 
 const char kExit[] =
-    "Errors the server reports are printed as they came (its E-lines or\n"
-    "ERROR lines) on standard error. Exit status: 0 done, 1 the server\n"
-    "reported an error, 2 bad command line, 3 no connection or no reply.\n";
+    "An RFC error the server reports is summed up in one sentence on standard\n"
+    "error (-v prints its lines as they came); other errors are printed as\n"
+    "they came. Exit status: 0 done, 1 the server reported an error, 2 bad\n"
+    "command line, 3 no connection or no reply.\n";
 
 std::string with_common(const char *own) { return std::string(own) + "\n" + kLogon + "\n" + kExit; }
 
@@ -27,16 +37,24 @@ const std::map<std::string, std::string> &texts() {
                        "A client for the server's protocols.\n"
                        "\n"
                        "Commands:\n"
-                       "  info              log on and print the system-information line\n"
+                       "  info              log on and print the system information\n"
                        "  select            extract rows of a table or of any select element\n"
                        "  call              call a function module, print its values and tables\n"
                        "  compat            extract through the dialog-compatibility port\n"
                        "  encode-password   print the hexadecimal text that carries a password\n"
                        "\n"
-                       "qorcli COMMAND --help shows a command's own options.\n")},
+                       "qorcli COMMAND --help shows a command's own options;\n"
+                       "qorcli --version prints the version.\n")},
       {"info", with_common("usage: qorcli info --server HOST:PORT [logon options]\n"
-                           "Logs on to R/3 through the server and prints the system-information\n"
-                           "line the server answers with.\n")},
+                           "                   [--labels | --raw | --json]\n"
+                           "Logs on to R/3 through the server and prints the system information\n"
+                           "the server answers with.\n"
+                           "\n"
+                           "  --labels             one labelled field a line (the default on a\n"
+                           "                       terminal)\n"
+                           "  --raw                the line exactly as it came (the default\n"
+                           "                       otherwise)\n"
+                           "  --json               the fields as one JSON object\n")},
       {"select",
        with_common("usage: qorcli select --server HOST:PORT [logon options] --table T\n"
                    "                     [--fields F1,F2,...] [--where COND] [select options]\n"
@@ -79,9 +97,10 @@ const std::map<std::string, std::string> &texts() {
                    "  --length N           the record length (1 to 99999999)\n"
                    "  --where COND         an Open SQL condition\n"
                    "  --batch              --server names the batch-compatibility port\n")},
-      {"encode-password", "usage: qorcli encode-password PASSWORD\n"
+      {"encode-password", "usage: qorcli encode-password [PASSWORD]\n"
                           "Prints the hexadecimal text that carries PASSWORD to the server\n"
-                          "(the value of the connect element's xpasswd attribute).\n"
+                          "(the value of the connect element's xpasswd attribute). Without\n"
+                          "PASSWORD it takes $QORCLI_PASSWORD or asks on the terminal.\n"
                           "\n" +
                               std::string(kExit)},
   };

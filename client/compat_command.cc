@@ -5,14 +5,11 @@
 
 #include "compat_session.h"
 #include "password_encoder.h"
+#include "server_report.h"
 
 namespace qorclient {
 
 namespace {
-
-void print_lines(const std::vector<std::string> &lines) {
-  for (const auto &l : lines) std::fprintf(stderr, "%s\n", l.c_str());
-}
 
 bool has_error(const std::vector<std::string> &lines) {
   for (const auto &l : lines)
@@ -29,9 +26,16 @@ class Extraction {
   int run() {
     const LogonOptions &l = cl_.logon;
     if (!open(logon_)) return kNoConnection;
+    context_ = "the logon failed";
     for (const auto &c : compat_logon_commands(l))
       if (!step(logon_, c)) return kServerError;
-    if (!step(logon_, "CCONNECT") || has_error(logon_.last_reply())) return kServerError;
+    if (!step(logon_, "CCONNECT")) return kServerError;
+    // Error lines before the "OK" still mean there is no logon.
+    if (has_error(logon_.last_reply())) {
+      print_lines(logon_.last_reply());
+      return kServerError;
+    }
+    context_ = "the extraction failed";
     int status = extract();
     release_logon();
     return status;
@@ -39,6 +43,10 @@ class Extraction {
 
  private:
   Timeout timeout() const { return std::chrono::seconds(cl_.timeout_seconds); }
+
+  void print_lines(const std::vector<std::string> &lines) const {
+    ServerReport::print(lines, context_, cl_.verbose);
+  }
 
   bool open(CompatSession &s) {
     if (s.open(cl_.logon.server_host, cl_.logon.server_port)) return true;
@@ -112,6 +120,7 @@ class Extraction {
 
   const QorcliCommandLine &cl_;
   CompatSession logon_, data_, request_;
+  std::string context_;  // what a reported failure stopped
 };
 
 }  // namespace

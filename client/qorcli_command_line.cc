@@ -19,8 +19,9 @@ bool to_int(const std::string &s, int lo, int hi, int &out) {
   return true;
 }
 
-// HOST:PORT, also [v6-address]:PORT.
-bool split_server(const std::string &text, std::string &host, int &port) {
+}  // namespace
+
+bool QorcliCommandLine::split_server(const std::string &text, std::string &host, int &port) {
   size_t colon = text.rfind(':');
   if (colon == std::string::npos || colon == 0) return false;
   host = text.substr(0, colon);
@@ -28,8 +29,6 @@ bool split_server(const std::string &text, std::string &host, int &port) {
     host = host.substr(1, host.size() - 2);
   return to_int(text.substr(colon + 1), 1, 65535, port);
 }
-
-}  // namespace
 
 const char *QorcliCommandLine::usage() { return command_help(""); }
 
@@ -45,12 +44,28 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
       {"--ashost", &l.ashost}, {"--sysnr", &l.sysnr},       {"--gwserv", &l.gwserv},
       {"--client", &l.client}, {"--user", &l.user},         {"--password", &l.password},
       {"--lang", &l.lang},     {"--table", &c.select.table}, {"--fields", &c.select.fields},
-      {"--where", &c.select.where}, {"--output", &c.output},   {"--xml", &c.xml_file}};
+      {"--where", &c.select.where}, {"--output", &c.output},   {"--xml", &c.xml_file},
+      {"--dest", &c.dest},     {"--password-file", &c.password_file}};
+  const std::map<std::string, InfoStyle> styles = {
+      {"--labels", InfoStyle::kLabels}, {"--raw", InfoStyle::kRaw}, {"--json", InfoStyle::kJson}};
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string &a = args[i];
     if (a == "--help" || a == "-h") {
       c.help = true;
       return c;
+    }
+    if (a == "--version") {
+      c.version = true;
+      return c;
+    }
+    if (a == "-v" || a == "--verbose") {
+      c.verbose = true;
+      continue;
+    }
+    auto style = styles.find(a);
+    if (style != styles.end()) {
+      c.info_style = style->second;
+      continue;
     }
     if (a == "--plain-password" || a == "--batch" || a == "--quiet") {
       bool &flag = a == "--batch" ? c.select.batch : a == "--quiet" ? c.quiet : l.plain_password;
@@ -69,6 +84,7 @@ QorcliCommandLine QorcliCommandLine::parse(const std::vector<std::string> &args)
       return c;
     }
     const std::string &v = args[++i];
+    c.given.insert(a);
     auto text = texts.find(a);
     if (a == "--table") c.tables.push_back(v);
     if (text != texts.end()) {

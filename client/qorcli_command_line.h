@@ -2,6 +2,7 @@
 // own arguments.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,21 @@ struct QorcliCommandLine {
   // call: every --param, --import, --table and --result value, in order.
   std::vector<std::string> params, imports, tables, results;
   int timeout_seconds = 60;
+  // info: how the system information is printed.
+  enum class InfoStyle { kAuto, kLabels, kRaw, kJson } info_style = InfoStyle::kAuto;
+  std::string dest;           // a destination of the destinations file
+  std::string password_file;  // the password is its first line
+  bool verbose = false;       // the server's whole report, not its summary
+  // Options given on the command line (e.g. "--user"): they win over a
+  // destination's values.
+  std::set<std::string> given;
   bool help = false;
+  bool version = false;
   std::string error;  // set when the line cannot be used
 
   static QorcliCommandLine parse(const std::vector<std::string> &args);
+  // HOST:PORT, also [v6-address]:PORT; false when it is not that.
+  static bool split_server(const std::string &text, std::string &host, int &port);
   static const char *usage();
   // Says why the command line cannot be used, then the usage; kUsage.
   static int usage_error(const std::string &why);

@@ -1,4 +1,6 @@
 // qorcli: proves that a server works and speaks its protocols exactly.
+#include <unistd.h>
+
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -7,53 +9,78 @@
 #include "call_command.h"
 #include "command_help.h"
 #include "compat_command.h"
+#include "logon_reply.h"
+#include "logon_sources.h"
 #include "main_session.h"
 #include "password_encoder.h"
+#include "password_source.h"
 #include "qorcli_command_line.h"
 #include "select_command.h"
+#include "server_report.h"
+#include "system_info_line.h"
 
 using namespace qorclient;
 
 namespace {
 
-// Logs on with a connect element and prints the system-information line.
+// Prints the system-information line: labelled for a person at a
+// terminal, as it came for a program reading a pipe (or with --raw), or
+// as one JSON object.
+void print_system_info(const std::string &line, QorcliCommandLine::InfoStyle style) {
+  using Style = QorcliCommandLine::InfoStyle;
+  if (style == Style::kAuto) style = ::isatty(STDOUT_FILENO) ? Style::kLabels : Style::kRaw;
+  SystemInfoLine info;
+  if (style == Style::kRaw || !info.parse(line)) {
+    if (style != Style::kRaw)
+      ServerReport::print_failure("the system-information line has an unexpected form; it follows as it came");
+    std::printf("%s\n", line.c_str());
+    return;
+  }
+  if (style == Style::kJson)
+    std::printf("%s\n", info.json().c_str());
+  else
+    std::fputs(info.labelled().c_str(), stdout);
+}
+
+// Logs on with a connect element and prints the system information.
 int info(const QorcliCommandLine &cl) {
-  const LogonOptions &logon = cl.logon;
-  if (logon.server_host.empty()) return QorcliCommandLine::usage_error("info needs --server HOST:PORT");
-  std::string request;
+  if (cl.logon.server_host.empty()) return QorcliCommandLine::usage_error("info needs --server HOST:PORT");
   try {
-    request = connect_element(logon);
+    connect_element(cl.logon);
   } catch (const std::invalid_argument &e) {
     return QorcliCommandLine::usage_error(e.what());
   }
   MainSession session(std::chrono::seconds(cl.timeout_seconds));
-  if (!session.open(logon.server_host, logon.server_port) || !session.send_request(request)) {
-    std::fprintf(stderr, "qorcli: %s\n", session.error().c_str());
-    return kNoConnection;
-  }
-  std::string line;
-  bool whole = session.read_line(line);
-  if (whole && !MainSession::is_error_line(line)) {
-    std::printf("%s\n", line.c_str());
+  LogonReply reply = LogonReply::log_on(session, cl.logon);
+  if (reply.ok()) {
+    print_system_info(reply.system_info, cl.info_style);
     return kDone;
   }
-  if (!whole && line.empty()) {
-    std::fprintf(stderr, "qorcli: no reply from the server\n");
+  if (!reply.error.empty()) {
+    ServerReport::print_failure(reply.error);
     return kNoConnection;
   }
-  // A failed request ends the connection: everything up to its close is
-  // the server's report.
-  std::vector<std::string> lines{line};
-  if (whole)
-    for (auto &l : session.read_until_closed()) lines.push_back(l);
-  for (const auto &l : lines) std::fprintf(stderr, "%s\n", l.c_str());
+  ServerReport::print(reply.errors, "the logon failed", cl.verbose);
   return kServerError;
 }
 
+// The password to encode: the argument, or (so that it need not be on a
+// command line) QORCLI_PASSWORD or a prompt.
 int encode(const QorcliCommandLine &cl) {
-  if (cl.arguments.size() != 1) return QorcliCommandLine::usage_error("encode-password needs one PASSWORD");
+  if (cl.arguments.size() > 1) return QorcliCommandLine::usage_error("encode-password takes one PASSWORD");
+  std::string password;
+  if (!cl.arguments.empty()) {
+    password = cl.arguments[0];
+  } else if (!PasswordSource::from_environment(password)) {
+    if (!PasswordSource::can_prompt())
+      return QorcliCommandLine::usage_error("encode-password needs a PASSWORD, QORCLI_PASSWORD or a terminal");
+    if (!PasswordSource::prompt("Password: ", password)) {
+      ServerReport::print_failure("no password was entered");
+      return kUsage;
+    }
+  }
   try {
-    std::printf("%s\n", encode_password(cl.arguments[0]).c_str());
+    std::printf("%s\n", encode_password(password).c_str());
   } catch (const std::invalid_argument &e) {
     std::fprintf(stderr, "qorcli: %s\n", e.what());
     return kUsage;
@@ -65,6 +92,10 @@ int encode(const QorcliCommandLine &cl) {
 
 int main(int argc, char **argv) {
   QorcliCommandLine cl = QorcliCommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+  if (cl.version) {
+    std::printf("qorcli %s\n", QORRFC_VERSION);
+    return kDone;
+  }
   if (cl.help) {
     const char *help = command_help(cl.command);
     if (!help) return QorcliCommandLine::usage_error("unknown command " + cl.command);
@@ -72,10 +103,17 @@ int main(int argc, char **argv) {
     return kDone;
   }
   if (!cl.error.empty()) return QorcliCommandLine::usage_error(cl.error);
-  if (cl.command == "info") return info(cl);
   if (cl.command == "encode-password") return encode(cl);
-  if (cl.command == "select") return select_command(cl);
-  if (cl.command == "compat") return compat_command(cl);
-  if (cl.command == "call") return call_command(cl);
-  return QorcliCommandLine::usage_error("unknown command " + cl.command);
+  int (*command)(const QorcliCommandLine &) = cl.command == "info"     ? info
+                                              : cl.command == "select" ? select_command
+                                              : cl.command == "compat" ? compat_command
+                                              : cl.command == "call"   ? call_command
+                                                                       : nullptr;
+  if (!command) return QorcliCommandLine::usage_error("unknown command " + cl.command);
+  std::string why;
+  if (!LogonSources::complete(cl, why)) {
+    ServerReport::print_failure(why);
+    return kUsage;
+  }
+  return command(cl);
 }

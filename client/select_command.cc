@@ -9,6 +9,7 @@
 #include "progress_line.h"
 #include "row_writer.h"
 #include "select_session.h"
+#include "server_report.h"
 
 namespace qorclient {
 
@@ -25,10 +26,14 @@ bool read_file(const std::string &name, std::string &text) {
   return true;
 }
 
-int report(const SelectSession &session) {
-  for (const auto &line : session.errors()) std::fprintf(stderr, "%s\n", line.c_str());
-  if (!session.errors().empty()) return kServerError;
-  std::fprintf(stderr, "qorcli: %s\n", session.error().c_str());
+int report(const SelectSession &session, bool verbose) {
+  if (!session.errors().empty()) {
+    bool at_logon = session.system_info().empty();
+    ServerReport::print(session.errors(), at_logon ? "the logon failed" : "the extraction failed",
+                        verbose);
+    return kServerError;
+  }
+  ServerReport::print_failure(session.error());
   return kNoConnection;
 }
 
@@ -73,7 +78,7 @@ int select_command(const QorcliCommandLine &cl) {
                   });
   progress.finish(session.rows(), session.rows() * width);
   bool written = std::fflush(out) == 0 && (out == stdout || std::fclose(out) == 0);
-  if (!done) return report(session);
+  if (!done) return report(session, cl.verbose);
   if (!written) {
     std::perror(cl.output.empty() ? "standard output" : cl.output.c_str());
     return kServerError;

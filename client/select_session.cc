@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "logon_reply.h"
 #include "select_request.h"
 
 namespace qorclient {
@@ -19,22 +20,10 @@ void SelectSession::collect_errors(MainSession &session) {
 bool SelectSession::log_on(const LogonOptions &logon) {
   host_ = logon.server_host;
   port_ = logon.server_port;
-  std::string request;
-  try {
-    request = connect_element(logon);
-  } catch (const std::invalid_argument &e) {
-    return fail(e.what());
-  }
-  if (!logon_.open(host_, port_) || !logon_.send_request(request)) return fail(logon_.error());
-  std::string line;
-  bool whole = logon_.read_line(line);
-  if (whole && !MainSession::is_error_line(line)) {
-    system_info_ = line;
-    return true;
-  }
-  if (!line.empty()) errors_.push_back(line);
-  if (whole) collect_errors(logon_);
-  return errors_.empty() ? fail("no reply to the connect request") : false;
+  LogonReply reply = LogonReply::log_on(logon_, logon);
+  system_info_ = reply.system_info;
+  errors_ = reply.errors;
+  return reply.error.empty() ? reply.ok() : fail(reply.error);
 }
 
 bool SelectSession::run(const std::string &select_xml, bool batch, const LayoutSink &layout,

@@ -20,6 +20,17 @@ int remaining_ms(std::chrono::steady_clock::time_point deadline) {
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 
+// What a user checks next when a connection fails.
+std::string next_step(int err) {
+  switch (err) {
+    case ECONNREFUSED: return " (nothing listens there: is the server running, and on that port?)";
+    case ETIMEDOUT: return " (no answer: is the host reachable, or does a firewall drop it?)";
+    case EHOSTUNREACH:
+    case ENETUNREACH: return " (no route to that host: check the host name)";
+    default: return "";
+  }
+}
+
 }  // namespace
 
 SocketStream::~SocketStream() { close(); }
@@ -56,7 +67,7 @@ bool SocketStream::connect(const std::string &host, int port, Timeout timeout) {
     }
     if (err != 0) {
       error_ = "cannot connect to " + host + ":" + std::to_string(port) + ": " +
-               std::strerror(err);
+               std::strerror(err) + next_step(err);
       ::close(fd);
       continue;
     }

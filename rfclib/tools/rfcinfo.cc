@@ -1,6 +1,7 @@
 // rfcinfo 'CONNECT STRING': logs on, calls RFC_SYSTEM_INFO and prints the
 // fields of RFCSI_EXPORT one per line; on failure prints the RFC error and
 // exits 1. An administrator's first check that a system answers.
+// rfcinfo --version prints the version.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -38,8 +39,14 @@ int report(const RFC_ERROR_INFO_EX &e) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("rfcinfo %s\n", QORRFC_VERSION);
+    return 0;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: rfcinfo 'ASHOST=host SYSNR=00 CLIENT=000 USER=u PASSWD=p ...'\n");
+    std::fprintf(stderr,
+                 "usage: rfcinfo 'ASHOST=host SYSNR=00 CLIENT=000 USER=u PASSWD=p ...'\n"
+                 "       rfcinfo --version\n");
     return 2;
   }
   RfcInit();

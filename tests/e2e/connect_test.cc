@@ -184,6 +184,7 @@ TEST(E2eConnect, QorcliInfoPrintsTheLineOrTheServersErrors) {
     EXPECT_EQ(cli.stdout_text(), expected_sysinfo_line(sys) + "\n");
   }
   argv[argv.size() - 3] = "nope";  // the password
+  argv.push_back("-v");            // the server's lines as they came
   qtest::ChildProcess cli(argv);
   EXPECT_EQ(qtest::exit_code(cli.wait_exit()), 1);
   EXPECT_EQ(cli.stdout_text(), "");
