@@ -1,6 +1,7 @@
 #include "qorrfc_base_handler.h"
 
 #include <ace/Log_Msg.h>
+#include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/Reactor.h>
@@ -9,6 +10,7 @@
 #include "qorrfc_base_request.h"
 #include "qorrfc_handle_name.h"
 #include "qorrfc_handler_registry.h"
+#include "qorrfc_refusal_log.h"
 #include "qorrfc_serial.h"
 
 Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nullptr, 0x7fffffff) {
@@ -18,6 +20,7 @@ Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nul
   ACE_OS::memset(&error_info_, 0, sizeof error_info_);
   msg_queue()->high_water_mark(16384);
   msg_queue()->low_water_mark(16384);
+  reference_counting_policy().value(ACE_Event_Handler::Reference_Counting_Policy::ENABLED);
 }
 
 Qorrfc_Base_Handler::~Qorrfc_Base_Handler() {
@@ -32,6 +35,32 @@ Qorrfc_Base_Handler::~Qorrfc_Base_Handler() {
 void Qorrfc_Base_Handler::remove_ref() {
   if (--refs_ == 0) delete this;
 }
+
+ACE_Event_Handler::Reference_Count Qorrfc_Base_Handler::add_reference() { return ++refs_; }
+
+ACE_Event_Handler::Reference_Count Qorrfc_Base_Handler::remove_reference() {
+  long left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+int Qorrfc_Base_Handler::resume_handler() {
+  return self_resuming_ ? ACE_Event_Handler::ACE_APPLICATION_RESUMES_HANDLER
+                        : ACE_Event_Handler::ACE_REACTOR_RESUMES_HANDLER;
+}
+
+void Qorrfc_Base_Handler::rearm() {
+  if (self_resuming_) loop_->resume_handler(this);
+}
+
+void Qorrfc_Base_Handler::refuse(const char *why) {
+  // A new socket's send buffer is empty: the line never waits.
+  const char *text = capacity_refusal_text();
+  Qorrfc_Base_Handler::send(text, ACE_OS::strlen(text));
+  Qorrfc_Refusal_Log::instance()->refused(why);
+}
+
+int Qorrfc_Base_Handler::handle_idle() { return 0; }
 
 int Qorrfc_Base_Handler::name_connection() {
   char serial_text[8];
@@ -49,11 +78,16 @@ int Qorrfc_Base_Handler::name_connection() {
 
 int Qorrfc_Base_Handler::open(void *) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler open\n"));
-  if (name_connection() == -1) return -1;
+  if (name_connection() == -1) {
+    refuse("no connection handle left");
+    return -1;
+  }
+  loop_ = reactor();
+  self_resuming_ = loop_->resumable_handler() != 0;
   // A connection whose input nobody watches would never see its end
   // (the select reactor takes no handle beyond its table): refuse it.
-  if (reactor()->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
-    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Cannot register connection with the reactor"));
+  if (loop_->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
+    refuse("the reactor watches no more connections");
     return -1;
   }
   registered_ = 1;
@@ -62,10 +96,13 @@ int Qorrfc_Base_Handler::open(void *) {
   activation_result_ = activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, 9,
                                 nullptr, nullptr, nullptr, stack_size, ids);
   if (activation_result_ == -1) {
-    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p", "Error activating thread"));
+    char why[160];
+    ACE_OS::snprintf(why, sizeof why, "cannot start a thread (%s)", ACE_OS::strerror(errno));
+    refuse(why);
     return -1;
   }
   worker_id_ = ids[0];
+  Qorrfc_Refusal_Log::instance()->accepted();
   send_handle();
   return 0;
 }
@@ -76,7 +113,10 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // (and with it every other connection) on a full queue: stop reading
   // this socket until the worker has made room.
   if (msg_queue()->is_full()) {
-    if (reactor()->suspend_handler(this) == 0) suspended_ = 1;
+    if (self_resuming_)
+      suspended_ = 1;  // left unarmed
+    else if (loop_->suspend_handler(this) == 0)
+      suspended_ = 1;
     return 0;
   }
   ACE_Message_Block *block = new ACE_Message_Block(READ_CHUNK);
@@ -89,6 +129,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
       block->release();
       return -1;
     }
+    rearm();
     return 0;
   }
   if (n == 0)
@@ -99,6 +140,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // mark sees the cancel and ends at once, not at its next one-second
   // check; under a high connection rate the lingering workers would
   // otherwise fill the reactor's handle table.
+  client_gone_ = true;
   cancel_unless_owned();
   if (putq(block) == -1) block->release();
   return -1;
@@ -106,7 +148,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
 
 void Qorrfc_Base_Handler::resume_if_suspended() {
   if (suspended_ && !msg_queue()->is_full() && suspended_.exchange(0))
-    reactor()->resume_handler(this);
+    loop_->resume_handler(this);
 }
 
 int Qorrfc_Base_Handler::svc() {
@@ -125,6 +167,7 @@ int Qorrfc_Base_Handler::svc() {
       } else {
         ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout 0\n"));
         resume_if_suspended();
+        if (handle_idle() != 0) status = 1;
       }
       continue;
     }
@@ -183,10 +226,11 @@ int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
   return -1;
 }
 
-int Qorrfc_Base_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask mask) {
-  if (mask != ACE_Event_Handler::READ_MASK) return final_close();
+int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
+  if (is_final_close(fd, mask)) return final_close();
+  client_gone_ = true;
   if (registered_) {
-    reactor()->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
+    loop_->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
     registered_ = 0;
   }
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for READ_MASK\n"));
