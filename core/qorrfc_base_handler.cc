@@ -13,6 +13,8 @@
 #include "qorrfc_refusal_log.h"
 #include "qorrfc_serial.h"
 
+std::atomic<bool> Qorrfc_Base_Handler::loop_ended_{false};
+
 Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nullptr, 0x7fffffff) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler constructor\n"));
   ACE_OS::memset(handle_, ' ', HANDLE_RECORD_WIDTH);
@@ -91,11 +93,13 @@ int Qorrfc_Base_Handler::open(void *) {
     return -1;
   }
   registered_ = 1;
+  worker_started_ = true;
   size_t stack_size[1] = {WORKER_STACK};
   ACE_thread_t ids[1];
   activation_result_ = activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, 9,
                                 nullptr, nullptr, nullptr, stack_size, ids);
   if (activation_result_ == -1) {
+    worker_started_ = false;
     char why[160];
     ACE_OS::snprintf(why, sizeof why, "cannot start a thread (%s)", ACE_OS::strerror(errno));
     refuse(why);
@@ -112,11 +116,15 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // A worker busy with a long request must not stall the reactor thread
   // (and with it every other connection) on a full queue: stop reading
   // this socket until the worker has made room.
+  if (msg_queue()->deactivated()) return -1;  // the worker has ended
   if (msg_queue()->is_full()) {
-    if (self_resuming_)
-      suspended_ = 1;  // left unarmed
-    else if (loop_->suspend_handler(this) == 0)
+    if (self_resuming_) {
+      suspended_ = 1;  // left unarmed until the worker has made room
+      // A worker that ended meanwhile may have missed the mark.
+      if (msg_queue()->deactivated()) return -1;
+    } else if (loop_->suspend_handler(this) == 0) {
       suspended_ = 1;
+    }
     return 0;
   }
   ACE_Message_Block *block = new ACE_Message_Block(READ_CHUNK);
@@ -228,6 +236,9 @@ int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
 
 int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
   if (is_final_close(fd, mask)) return final_close();
+  // The reactor's own reference may go with the removal below while the
+  // worker drops the last other one.
+  Qorrfc_Handler_Ref self(this);
   client_gone_ = true;
   if (registered_) {
     loop_->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
@@ -247,15 +258,23 @@ int Qorrfc_Base_Handler::final_close() {
   // Wakes a reactor-thread putq that waits on the full queue, and makes
   // later posts fail instead of queueing for nobody.
   msg_queue()->deactivate();
-  // Also waits until a dispatch of this handler on the reactor thread has
-  // finished, so the reactor never touches it after this point.
-  if (reactor()) {
-    reactor()->remove_handler(this, ACE_Event_Handler::ALL_EVENTS_MASK |
-                                         ACE_Event_Handler::DONT_CALL);
-    reactor(nullptr);
-  }
   // No key may lead a finder to a connection that has ended.
   Qorrfc_Handler_Registry::instance()->unbind_all(this);
+  if (self_resuming_ && worker_started_ && registered_ && !loop_ended_) {
+    // An epoll reactor looks a handler up and takes its reference in two
+    // steps, so a removal from this thread could free the handler in
+    // between. The reactor removes it on its own thread instead: the
+    // shut socket reads as ended (handle_input, also when it was left
+    // unarmed), and its reference keeps the handler until then.
+    ACE_OS::shutdown(peer().get_handle(), ACE_SHUTDOWN_BOTH);
+    if (suspended_.exchange(0)) loop_->resume_handler(this);
+  } else if (reactor()) {
+    // The select reactor's removal waits for a dispatch of this handler
+    // to finish; without a worker this is the reactor thread itself.
+    reactor()->remove_handler(this, ACE_Event_Handler::ALL_EVENTS_MASK |
+                                         ACE_Event_Handler::DONT_CALL);
+  }
+  reactor(nullptr);
   if (delete_on_close_) ACE_DEBUG((LM_TRACE, "%D(%P|%t) About to delete self\n"));
   remove_ref();
   return 0;

@@ -117,6 +117,11 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   int send_error(const char *message, int width);
   int send_rfc_error();
 
+  // Called by the thread that ran the event loop once it has returned:
+  // from then on an ending worker takes its connection off the reactor
+  // itself, nothing being dispatched any more.
+  static void event_loop_ended() { loop_ended_ = true; }
+
   // Counted references; see the lifetime note above.
   void add_ref() { ++refs_; }
   void remove_ref();
@@ -192,7 +197,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   RFC_HANDLE rfc_handle_ = RFC_HANDLE_NULL;
   ACE_thread_t worker_id_{};
   int activation_result_ = 0;
-  int registered_ = 0;
+  std::atomic<int> registered_{0};  // watched by the reactor (its thread clears it)
+  std::atomic<bool> worker_started_{false};
+  static std::atomic<bool> loop_ended_;
   int batch_active_ = 0;
   Qorrfc_Base_Request *current_request_ = nullptr;
   int batch_status_ = 0;

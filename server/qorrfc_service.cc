@@ -162,6 +162,7 @@ int qorrfc_service::run() {
 #endif
   } else {
     ACE_Reactor::instance()->run_reactor_event_loop();
+    Qorrfc_Base_Handler::event_loop_ended();
   }
   // Xerces-C stays up until every worker has ended: see terminate_xml.
   return failed ? -1 : 0;
