@@ -5,17 +5,21 @@
 // port, until the time is up. Every extraction is checked against the rows
 // the simulator's own query gives on its database (count and an
 // order-independent checksum). At the end the server's descriptors and
-// threads are compared with their count before the load. Last line:
-//   RESULT load clients=N extractions=E lost=L corrupt=C fd_leak=F
-//          thread_leak=T connect_p50_ms=X connect_p99_ms=Y
+// threads are compared with their count before the load. A client that
+// the server turns away with its "no room" line is counted as refused, not
+// as lost. With --burst every client first logs on, all released at the
+// same moment. Last line:
+//   RESULT load clients=N extractions=E lost=L corrupt=C refused=R
+//          fd_leak=F thread_leak=T connect_p50_ms=X connect_p99_ms=Y
 //
 //   load_bench --server HOST:PORT --compat PORT --r3port P --db FILE
-//              --server-pid PID [--clients N] [--seconds S]
+//              --server-pid PID [--clients N] [--seconds S] [--burst 1]
 #include <dirent.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -83,8 +87,13 @@ void expect(r3sim::SqliteDb &db, Job &job) {
   });
 }
 
+// What the server says, on either port, when it has no room for a client.
+bool is_refusal(const std::string &error) {
+  return error.find("no room for another connection") != std::string::npos;
+}
+
 struct Tally {
-  std::atomic<unsigned long long> extractions{0}, lost{0}, corrupt{0}, failed_logons{0};
+  std::atomic<unsigned long long> extractions{0}, lost{0}, corrupt{0}, failed_logons{0}, refused{0};
   std::mutex mutex;
   std::vector<double> connect_ms;
   std::map<std::string, int> errors;  // first words of what went wrong, counted
@@ -116,6 +125,10 @@ class Client {
     bool ok = s.log_on(logon_);
     double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     if (!ok) {
+      if (is_refusal(s.error())) {
+        ++tally_.refused;
+        return;
+      }
       ++tally_.failed_logons;
       tally_.error("logon: " + s.error() + (s.errors().empty() ? "" : " " + s.errors()[0]));
       return;
@@ -138,6 +151,10 @@ class Client {
                       ++got.rows;
                       got.sum += row_hash(row, width);
                     });
+    if (!ok && is_refusal(s.error())) {
+      ++tally_.refused;
+      return;
+    }
     if (!ok) tally_.error((batch ? "batch " : "dialog ") + job.table + ": " + s.error() +
                           (s.errors().empty() ? "" : " " + s.errors()[0]));
     check(tally_, ok, got, job.dialog);
@@ -160,6 +177,11 @@ class Client {
               request.send_request(call.element(logon.handle(), data.handle()));
     FunctionReply reply;
     if (ok) reply = read_function_reply(request, data, call.widths());
+    std::string opened = logon.error() + data.error() + request.error();
+    if (!ok && is_refusal(opened)) {
+      ++tally_.refused;
+      return;
+    }
     ++tally_.extractions;
     std::string echo = ok && reply.data.size() == 1 && reply.data[0].second.size() == 1
                            ? reply.data[0].second[0]
@@ -167,7 +189,8 @@ class Client {
     text.resize(255, ' ');
     if (!ok || reply.failed() || !reply.error.empty()) {
       ++tally_.lost;
-      tally_.error("function: " + line + logon.error() + data.error() + request.error() +
+      // The logon's own reply is its system information unless it failed.
+      tally_.error("function: " + (MainSession::is_error_line(line) ? line : "") + opened +
                    reply.error + (reply.lines.empty() ? "" : " " + reply.lines[0]));
     } else if (echo != text) {
       ++tally_.corrupt;
@@ -203,8 +226,13 @@ class Client {
       }
       ok = d.error().empty() && r.read_reply(lines) && lines.empty();
     }
+    std::string opened = l.error() + d.error() + r.error();
+    if (!ok && is_refusal(opened)) {
+      ++tally_.refused;
+      return;
+    }
     if (!ok) {
-      std::string why = l.error() + d.error() + r.error();
+      std::string why = opened;
       for (const auto &x : {&l, &r})
         for (const auto &line : x->last_reply()) why += " " + line;
       for (const auto &line : lines) why += " " + line;
@@ -308,12 +336,32 @@ int main(int argc, char **argv) {
   const int threads_before = settled([&] { return count_threads(pid); });
   tally.extractions = tally.lost = tally.corrupt = 0;
 
-  const auto end = Clock::now() + std::chrono::seconds(std::atoi(a["--seconds"].c_str()));
+  const bool burst = a.count("--burst") && a["--burst"] != "0";
+  // A burst holds every client until all are ready, then lets all log on
+  // at once; otherwise each starts as soon as its thread runs, at its own
+  // step of the round.
+  std::mutex gate_mutex;
+  std::condition_variable gate;
+  int waiting = 0;
+  bool open_gate = !burst;
+  auto end = Clock::now();
+  const auto duration = std::chrono::seconds(std::atoi(a["--seconds"].c_str()));
+  if (!burst) end += duration;
   std::vector<std::thread> threads;
   for (int c = 0; c < clients; ++c)
     threads.emplace_back([&, c] {
       Client client(logon, compat_port, tally);
-      for (unsigned step = static_cast<unsigned>(c); Clock::now() < end; ++step) {
+      {
+        std::unique_lock<std::mutex> lock(gate_mutex);
+        if (++waiting == clients && burst) {
+          end = Clock::now() + duration;
+          open_gate = true;
+          gate.notify_all();
+        }
+        gate.wait(lock, [&] { return open_gate; });
+      }
+      const unsigned first = burst ? 0u : static_cast<unsigned>(c);
+      for (unsigned step = first; Clock::now() < end; ++step) {
         const Job &job = jobs[step % jobs.size()];
         switch (step % 5) {
           case 0: client.connect(); break;
@@ -329,14 +377,15 @@ int main(int argc, char **argv) {
   const int fds_after = settled([&] { return count_fds(pid); });
   const int threads_after = settled([&] { return count_threads(pid); });
   for (const auto &e : tally.errors) std::fprintf(stderr, "load_bench: %dx %s\n", e.second, e.first.c_str());
-  std::printf("load: %d clients, %zu logons (%llu failed), %llu extractions; server fds %d -> %d, "
-              "threads %d -> %d\n",
-              clients, tally.connect_ms.size(), tally.failed_logons.load(),
-              tally.extractions.load(), fds_before, fds_after, threads_before, threads_after);
-  std::printf("RESULT load clients=%d extractions=%llu lost=%llu corrupt=%llu fd_leak=%d "
-              "thread_leak=%d connect_p50_ms=%.1f connect_p99_ms=%.1f\n",
+  std::printf("load: %d clients%s, %zu logons (%llu failed), %llu extractions, %llu refused; "
+              "server fds %d -> %d, threads %d -> %d\n",
+              clients, burst ? " in a burst" : "", tally.connect_ms.size(),
+              tally.failed_logons.load(), tally.extractions.load(), tally.refused.load(), fds_before,
+              fds_after, threads_before, threads_after);
+  std::printf("RESULT load clients=%d extractions=%llu lost=%llu corrupt=%llu refused=%llu "
+              "fd_leak=%d thread_leak=%d connect_p50_ms=%.1f connect_p99_ms=%.1f\n",
               clients, tally.extractions.load(), tally.lost.load(), tally.corrupt.load(),
-              fds_after - fds_before, threads_after - threads_before,
+              tally.refused.load(), fds_after - fds_before, threads_after - threads_before,
               percentile(tally.connect_ms, 0.5), percentile(tally.connect_ms, 0.99));
   return tally.lost == 0 && tally.corrupt == 0 && tally.failed_logons == 0 ? 0 : 1;
 }

@@ -23,7 +23,11 @@ bool CompatSession::open(const std::string &host, int port) {
   }
   std::string line;
   if (!stream_.read_line(line, timeout_) || line.rfind("HANDLE ", 0) != 0) {
-    error_ = "no handle line from " + host + ":" + std::to_string(port);
+    // A server with no room for the connection says so instead.
+    if (line.rfind("ERROR", 0) == 0)
+      error_ = without_line_feed(line);
+    else
+      error_ = "no handle line from " + host + ":" + std::to_string(port);
     stream_.close();
     return false;
   }

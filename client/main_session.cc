@@ -19,7 +19,11 @@ bool MainSession::open(const std::string &host, int port) {
   }
   std::string record;
   if (!stream_.read_exact(kHandleRecordSize, record, timeout_) || record.back() != '\n') {
-    error_ = "no handle record from " + host + ":" + std::to_string(port);
+    // A server with no room for the connection says so instead.
+    if (is_error_line(record))
+      error_ = without_line_feed(record.substr(0, record.find('\n') + 1)).substr(2);
+    else
+      error_ = "no handle record from " + host + ":" + std::to_string(port);
     stream_.close();
     return false;
   }

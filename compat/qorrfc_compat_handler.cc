@@ -3,6 +3,9 @@
 #include <ace/Log_Msg.h>
 #include <ace/Message_Block.h>
 #include <ace/OS_NS_string.h>
+#include <ace/OS_NS_sys_time.h>
+
+#include <atomic>
 
 #include "qorrfc_compat_callback.h"
 #include "qorrfc_compat_command.h"
@@ -26,6 +29,16 @@ const Qorrfc_Compat_Handler::Command_Entry Qorrfc_Compat_Handler::COMMANDS[] = {
     {"WHEREEND", &Qorrfc_Compat_Handler::nothing},
 };
 
+namespace {
+// Old clients come back for their logon within minutes; hours leave room
+// for a slow batch chain and still end what nobody will ever name.
+std::atomic<long> kept_logon_seconds{4 * 3600};
+}  // namespace
+
+void Qorrfc_Compat_Handler::kept_logon_limit(long seconds) { kept_logon_seconds = seconds; }
+
+long Qorrfc_Compat_Handler::kept_logon_limit() { return kept_logon_seconds; }
+
 Qorrfc_Compat_Handler::Qorrfc_Compat_Handler() : Qorrfc_Compat_Handler("Z_QOR_READ_TABLE_V8COMPAT") {}
 
 Qorrfc_Compat_Handler::Qorrfc_Compat_Handler(const char *function_module_name) {
@@ -43,7 +56,7 @@ Qorrfc_Compat_Handler::~Qorrfc_Compat_Handler() {
 }
 
 int Qorrfc_Compat_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
-  if (mask != ACE_Event_Handler::READ_MASK) {
+  if (is_final_close(fd, mask)) {
     // An ended connection follows no links, and two connections that name
     // each other must not keep each other alive once both have ended.
     logon_link_.reset();
@@ -52,6 +65,24 @@ int Qorrfc_Compat_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
     release_data_connection();
   }
   return Qorrfc_Base_Handler::handle_close(fd, mask);
+}
+
+int Qorrfc_Compat_Handler::handle_idle() {
+  ACE_Time_Value now = ACE_OS::gettimeofday();
+  // Only a kept logon whose client has left waits to be named. A request
+  // connection's link to it (CHANDLE) holds a reference besides its own,
+  // and so does a look-up under way; either counts as named.
+  if (delete_on_close() || !client_gone() || references() > 1 ||
+      last_named_ == ACE_Time_Value::zero) {
+    last_named_ = now;
+    return 0;
+  }
+  long limit = kept_logon_limit();
+  if (limit <= 0 || now - last_named_ < ACE_Time_Value(static_cast<time_t>(limit))) return 0;
+  ACE_DEBUG((LM_INFO, "%D(%P|%t) Ending a kept logon that no connection named for %d s\n",
+             static_cast<int>(limit)));
+  delete_on_close(1);
+  return 1;
 }
 
 void Qorrfc_Compat_Handler::clear_data_link() {
@@ -63,6 +94,10 @@ int Qorrfc_Compat_Handler::send_handle() { return send_format("HANDLE %s\n", han
 
 const char *Qorrfc_Compat_Handler::request_too_large_text() const {
   return "ERROR request too large\n";
+}
+
+const char *Qorrfc_Compat_Handler::capacity_refusal_text() const {
+  return "ERROR server busy: no room for another connection, try again later\n";
 }
 
 int Qorrfc_Compat_Handler::handle_mb(ACE_Message_Block *request) {

@@ -64,6 +64,15 @@ class Qorrfc_Compat_Handler : public Qorrfc_Base_Handler {
   int handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) override;
   // Called by the worker before closing for an oversized request.
   const char *request_too_large_text() const override;
+  const char *capacity_refusal_text() const override;
+  // Called by the worker each idle second: ends a kept logon (see
+  // kept_logon_limit) that nothing has linked to for that long after its
+  // client left.
+  int handle_idle() override;
+  // Seconds a kept logon may wait unnamed before it is ended; 0 keeps it
+  // until a DISCONNECT. Set once at start-up.
+  static void kept_logon_limit(long seconds);
+  static long kept_logon_limit();
 
   // Called by CCONNECT, and by another connection's DCONNECT: logs on to
   // R/3 with this connection's logon values; the handle, or 0 with error
@@ -170,4 +179,6 @@ class Qorrfc_Compat_Handler : public Qorrfc_Base_Handler {
   Qorrfc_Compat_Link data_link_;
   // The callbacks of the extraction under way.
   std::unique_ptr<Qorrfc_Compat_Callback> callback_;
+  // When the kept logon was last seen linked or with its client (worker).
+  ACE_Time_Value last_named_;
 };

@@ -1,6 +1,7 @@
 #include "qorrfc_base_handler.h"
 
 #include <ace/Log_Msg.h>
+#include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/Reactor.h>
@@ -9,7 +10,10 @@
 #include "qorrfc_base_request.h"
 #include "qorrfc_handle_name.h"
 #include "qorrfc_handler_registry.h"
+#include "qorrfc_refusal_log.h"
 #include "qorrfc_serial.h"
+
+std::atomic<bool> Qorrfc_Base_Handler::loop_ended_{false};
 
 Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nullptr, 0x7fffffff) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler constructor\n"));
@@ -18,6 +22,7 @@ Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nul
   ACE_OS::memset(&error_info_, 0, sizeof error_info_);
   msg_queue()->high_water_mark(16384);
   msg_queue()->low_water_mark(16384);
+  reference_counting_policy().value(ACE_Event_Handler::Reference_Counting_Policy::ENABLED);
 }
 
 Qorrfc_Base_Handler::~Qorrfc_Base_Handler() {
@@ -32,6 +37,32 @@ Qorrfc_Base_Handler::~Qorrfc_Base_Handler() {
 void Qorrfc_Base_Handler::remove_ref() {
   if (--refs_ == 0) delete this;
 }
+
+ACE_Event_Handler::Reference_Count Qorrfc_Base_Handler::add_reference() { return ++refs_; }
+
+ACE_Event_Handler::Reference_Count Qorrfc_Base_Handler::remove_reference() {
+  long left = --refs_;
+  if (left == 0) delete this;
+  return left;
+}
+
+int Qorrfc_Base_Handler::resume_handler() {
+  return self_resuming_ ? ACE_Event_Handler::ACE_APPLICATION_RESUMES_HANDLER
+                        : ACE_Event_Handler::ACE_REACTOR_RESUMES_HANDLER;
+}
+
+void Qorrfc_Base_Handler::rearm() {
+  if (self_resuming_) loop_->resume_handler(this);
+}
+
+void Qorrfc_Base_Handler::refuse(const char *why) {
+  // A new socket's send buffer is empty: the line never waits.
+  const char *text = capacity_refusal_text();
+  Qorrfc_Base_Handler::send(text, ACE_OS::strlen(text));
+  Qorrfc_Refusal_Log::instance()->refused(why);
+}
+
+int Qorrfc_Base_Handler::handle_idle() { return 0; }
 
 int Qorrfc_Base_Handler::name_connection() {
   char serial_text[8];
@@ -49,23 +80,33 @@ int Qorrfc_Base_Handler::name_connection() {
 
 int Qorrfc_Base_Handler::open(void *) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler open\n"));
-  if (name_connection() == -1) return -1;
+  if (name_connection() == -1) {
+    refuse("no connection handle left");
+    return -1;
+  }
+  loop_ = reactor();
+  self_resuming_ = loop_->resumable_handler() != 0;
   // A connection whose input nobody watches would never see its end
   // (the select reactor takes no handle beyond its table): refuse it.
-  if (reactor()->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
-    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p\n", "Cannot register connection with the reactor"));
+  if (loop_->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
+    refuse("the reactor watches no more connections");
     return -1;
   }
   registered_ = 1;
+  worker_started_ = true;
   size_t stack_size[1] = {WORKER_STACK};
   ACE_thread_t ids[1];
   activation_result_ = activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, 9,
                                 nullptr, nullptr, nullptr, stack_size, ids);
   if (activation_result_ == -1) {
-    ACE_ERROR((LM_ERROR, "%D(%P|%t) %p", "Error activating thread"));
+    worker_started_ = false;
+    char why[160];
+    ACE_OS::snprintf(why, sizeof why, "cannot start a thread (%s)", ACE_OS::strerror(errno));
+    refuse(why);
     return -1;
   }
   worker_id_ = ids[0];
+  Qorrfc_Refusal_Log::instance()->accepted();
   send_handle();
   return 0;
 }
@@ -75,8 +116,15 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // A worker busy with a long request must not stall the reactor thread
   // (and with it every other connection) on a full queue: stop reading
   // this socket until the worker has made room.
+  if (msg_queue()->deactivated()) return -1;  // the worker has ended
   if (msg_queue()->is_full()) {
-    if (reactor()->suspend_handler(this) == 0) suspended_ = 1;
+    if (self_resuming_) {
+      suspended_ = 1;  // left unarmed until the worker has made room
+      // A worker that ended meanwhile may have missed the mark.
+      if (msg_queue()->deactivated()) return -1;
+    } else if (loop_->suspend_handler(this) == 0) {
+      suspended_ = 1;
+    }
     return 0;
   }
   ACE_Message_Block *block = new ACE_Message_Block(READ_CHUNK);
@@ -89,6 +137,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
       block->release();
       return -1;
     }
+    rearm();
     return 0;
   }
   if (n == 0)
@@ -99,6 +148,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // mark sees the cancel and ends at once, not at its next one-second
   // check; under a high connection rate the lingering workers would
   // otherwise fill the reactor's handle table.
+  client_gone_ = true;
   cancel_unless_owned();
   if (putq(block) == -1) block->release();
   return -1;
@@ -106,7 +156,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
 
 void Qorrfc_Base_Handler::resume_if_suspended() {
   if (suspended_ && !msg_queue()->is_full() && suspended_.exchange(0))
-    reactor()->resume_handler(this);
+    loop_->resume_handler(this);
 }
 
 int Qorrfc_Base_Handler::svc() {
@@ -125,6 +175,7 @@ int Qorrfc_Base_Handler::svc() {
       } else {
         ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout 0\n"));
         resume_if_suspended();
+        if (handle_idle() != 0) status = 1;
       }
       continue;
     }
@@ -183,10 +234,14 @@ int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
   return -1;
 }
 
-int Qorrfc_Base_Handler::handle_close(ACE_HANDLE, ACE_Reactor_Mask mask) {
-  if (mask != ACE_Event_Handler::READ_MASK) return final_close();
+int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
+  if (is_final_close(fd, mask)) return final_close();
+  // The reactor's own reference may go with the removal below while the
+  // worker drops the last other one.
+  Qorrfc_Handler_Ref self(this);
+  client_gone_ = true;
   if (registered_) {
-    reactor()->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
+    loop_->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
     registered_ = 0;
   }
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for READ_MASK\n"));
@@ -203,15 +258,23 @@ int Qorrfc_Base_Handler::final_close() {
   // Wakes a reactor-thread putq that waits on the full queue, and makes
   // later posts fail instead of queueing for nobody.
   msg_queue()->deactivate();
-  // Also waits until a dispatch of this handler on the reactor thread has
-  // finished, so the reactor never touches it after this point.
-  if (reactor()) {
-    reactor()->remove_handler(this, ACE_Event_Handler::ALL_EVENTS_MASK |
-                                         ACE_Event_Handler::DONT_CALL);
-    reactor(nullptr);
-  }
   // No key may lead a finder to a connection that has ended.
   Qorrfc_Handler_Registry::instance()->unbind_all(this);
+  if (self_resuming_ && worker_started_ && registered_ && !loop_ended_) {
+    // An epoll reactor looks a handler up and takes its reference in two
+    // steps, so a removal from this thread could free the handler in
+    // between. The reactor removes it on its own thread instead: the
+    // shut socket reads as ended (handle_input, also when it was left
+    // unarmed), and its reference keeps the handler until then.
+    ACE_OS::shutdown(peer().get_handle(), ACE_SHUTDOWN_BOTH);
+    if (suspended_.exchange(0)) loop_->resume_handler(this);
+  } else if (reactor()) {
+    // The select reactor's removal waits for a dispatch of this handler
+    // to finish; without a worker this is the reactor thread itself.
+    reactor()->remove_handler(this, ACE_Event_Handler::ALL_EVENTS_MASK |
+                                         ACE_Event_Handler::DONT_CALL);
+  }
+  reactor(nullptr);
   if (delete_on_close_) ACE_DEBUG((LM_TRACE, "%D(%P|%t) About to delete self\n"));
   remove_ref();
   return 0;

@@ -8,7 +8,11 @@
 // Lifetime: a handler is counted. The connection itself holds one
 // reference, dropped when its worker has ended; a registry look-up
 // (Qorrfc_Handler_Ref) and a request connection that owns this one as its
-// data connection hold others. The last reference deletes the handler.
+// data connection hold others, and so does the reactor while it watches
+// the socket and while it runs one of the handler's callbacks (ACE's
+// reference counting, mapped onto the same count: an epoll reactor runs a
+// callback without holding off a worker that ends the connection). The
+// last reference deletes the handler.
 #pragma once
 
 #include <ace/Recursive_Thread_Mutex.h>
@@ -45,8 +49,21 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   // Called by the reactor thread with READ_MASK at the end of input, and
   // with ALL_EVENTS_MASK on the worker thread as it ends (final close).
   int handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) override;
+  // True for the close that ACE makes as the worker ends or as a new
+  // connection is given up (no socket, every mask); the reactor closes
+  // with the socket and the mask it stops watching.
+  static bool is_final_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
+    return fd == ACE_INVALID_HANDLE && mask != ACE_Event_Handler::READ_MASK;
+  }
   // The worker thread: framing and the control blocks.
   int svc() override;
+  // The reactor's references (see the lifetime note above).
+  Reference_Count add_reference() override;
+  Reference_Count remove_reference() override;
+  // On a reactor that lets a handler re-arm its own socket, handle_input
+  // does so itself, so that a full queue can leave the socket unwatched
+  // until the worker has made room.
+  int resume_handler() override;
 
   // Called by the owning request connection when it links this one.
   virtual void set_request_handler(Qorrfc_Base_Handler *request_connection);
@@ -82,9 +99,28 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   // Called by the worker before it closes a connection whose request
   // passed the size limit: the protocol's refusal line.
   virtual const char *request_too_large_text() const;
+  // The protocol's line for a client that the server has no room for
+  // (no descriptor, thread or handle left), sent instead of the greeting.
+  virtual const char *capacity_refusal_text() const;
+  // Called by the acceptor or by open for a connection that cannot be
+  // served: tells the client (capacity_refusal_text) and the log (once
+  // for a run of refusals) why.
+  void refuse(const char *why);
+  // Called by the worker after each second in which nothing arrived;
+  // non-zero ends the worker.
+  virtual int handle_idle();
+  // True once the client has closed its end (or the socket failed).
+  bool client_gone() const { return client_gone_; }
+  // How many references are held (the connection's own included).
+  long references() const { return refs_; }
 
   int send_error(const char *message, int width);
   int send_rfc_error();
+
+  // Called by the thread that ran the event loop once it has returned:
+  // from then on an ending worker takes its connection off the reactor
+  // itself, nothing being dispatched any more.
+  static void event_loop_ended() { loop_ended_ = true; }
 
   // Counted references; see the lifetime note above.
   void add_ref() { ++refs_; }
@@ -149,6 +185,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   // Asks the worker to end, unless another connection owns this one.
   void cancel_unless_owned();
   int final_close();
+  // Called by the reactor thread at the end of a read: watches the socket
+  // again where the reactor leaves that to the handler.
+  void rearm();
 
   std::atomic<int> delete_on_close_{1};
   char handle_[HANDLE_RECORD_WIDTH + 1];
@@ -158,7 +197,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   RFC_HANDLE rfc_handle_ = RFC_HANDLE_NULL;
   ACE_thread_t worker_id_{};
   int activation_result_ = 0;
-  int registered_ = 0;
+  std::atomic<int> registered_{0};  // watched by the reactor (its thread clears it)
+  std::atomic<bool> worker_started_{false};
+  static std::atomic<bool> loop_ended_;
   int batch_active_ = 0;
   Qorrfc_Base_Request *current_request_ = nullptr;
   int batch_status_ = 0;
@@ -171,5 +212,10 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   std::atomic<long> refs_{1};
   int registry_keys_ = 0;  // keys bound to this handler; registry lock
   std::atomic<int> suspended_{0};
+  std::atomic<bool> client_gone_{false};
+  // The reactor the socket is registered with, kept past final_close:
+  // a callback still running on the reactor thread may need it.
+  ACE_Reactor *loop_ = nullptr;
+  bool self_resuming_ = false;
   Qorrfc_Framer framer_;
 };

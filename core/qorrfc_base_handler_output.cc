@@ -44,6 +44,10 @@ int Qorrfc_Base_Handler::send_format(const char *format, ...) {
 
 const char *Qorrfc_Base_Handler::request_too_large_text() const { return "E,request too large\n"; }
 
+const char *Qorrfc_Base_Handler::capacity_refusal_text() const {
+  return "E,server busy: no room for another connection, try again later\n";
+}
+
 int Qorrfc_Base_Handler::send_error(const char *message, int width) {
   if (width != 0 && data_connection_) data_connection_->send_table(nullptr, width);
   char line[1024];

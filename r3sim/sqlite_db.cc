@@ -1,6 +1,7 @@
 #include "sqlite_db.h"
 
 #include <cctype>
+#include <mutex>
 
 namespace r3sim {
 
@@ -71,7 +72,20 @@ Stmt &Stmt::bind(int index, const Value &v) {
 Stmt &Stmt::bind(int index, const std::string &text) { return bind(index, Value::text(text)); }
 Stmt &Stmt::bind(int index, int64_t v) { return bind(index, Value::integer(v)); }
 
+namespace {
+// The writers of this process take turns here before they ask SQLite.
+// SQLite lets a waiting writer poll with sleeps that grow to a tenth of a
+// second: with a thousand sessions logging their calls at once, some of
+// them waited past the busy timeout and failed their logon. A queue in
+// the process hands the write lock on at once. Every write here is one
+// statement outside any transaction, so no thread holds SQLite's lock
+// while it waits for this one.
+std::mutex g_write_turn;
+}  // namespace
+
 bool Stmt::step() {
+  std::unique_lock<std::mutex> turn(g_write_turn, std::defer_lock);
+  if (!sqlite3_stmt_readonly(stmt_)) turn.lock();
   int rc = sqlite3_step(stmt_);
   if (rc == SQLITE_ROW) return true;
   if (rc == SQLITE_DONE) return false;

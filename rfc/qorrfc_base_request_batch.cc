@@ -54,11 +54,14 @@ RFC_HANDLE Qorrfc_Base_Request::rfcaccept_function(const char *prog_id, const ch
   };
   // The gateway learns of a closed registration a moment after the close:
   // right after one of ours ended, a surplus is ours while it lasts, and
-  // only one that stays belongs to another program. The key's other
-  // requests are not held up meanwhile.
+  // only one that stays belongs to another program. With a thousand
+  // clients that moment grew past two seconds, so the wait follows the
+  // whole window after our last close. The key's other requests are not
+  // held up meanwhile.
+  const auto window = std::chrono::seconds(10);
   bool refused = foreign();
-  for (int wait = 0; refused && wait < 40 &&
-                     std::chrono::steady_clock::now() - queue->last_close_ < std::chrono::seconds(5);
+  for (int wait = 0; refused && wait < 200 &&
+                     std::chrono::steady_clock::now() - queue->last_close_ < window;
        ++wait) {
     guard.release();
     ACE_OS::sleep(ACE_Time_Value(0, 50000));

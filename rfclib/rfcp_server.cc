@@ -13,14 +13,16 @@
 #include "rfcp_server.h"
 
 void RFCP_SERVER::reap_workers() {
-  for (auto it = workers_.begin(); it != workers_.end();) {
-    if (it->done_) {
-      it->thread_.join();
-      it = workers_.erase(it);
-    } else {
-      ++it;
-    }
-  }
+  for (auto &w : ended_) w.thread_.join();
+  ended_.clear();
+}
+
+void RFCP_SERVER::worker_ended(Worker *w) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  w->socket_.reset();
+  w->done_ = true;
+  // Once stopping, the destroyer owns the lists and joins every worker.
+  if (!stopping_) ended_.splice(ended_.end(), workers_, w->self_);
 }
 
 void RFCP_SERVER::accept_loop() {
@@ -51,13 +53,12 @@ void RFCP_SERVER::accept_loop() {
       reap_workers();
       workers_.emplace_back();
       Worker *w = &workers_.back();
+      w->self_ = std::prev(workers_.end());
       w->socket_ = std::make_shared<rfcw::Socket>(fd, rfcw::peer_of(fd));
       w->thread_ = std::thread([this, w] {
         serve(w);
         // Only a registration's connection outlives its first exchange.
-        std::lock_guard<std::mutex> lock(mutex_);
-        w->socket_.reset();
-        w->done_ = true;
+        worker_ended(w);
       });
     }
   }
@@ -91,7 +92,9 @@ int RfcpServerListen(RFCP_SERVER *s, const char *host, int port, int *bound_port
   int fd = ::socket(res->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
   if (fd >= 0) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  if (fd < 0 || ::bind(fd, res->ai_addr, res->ai_addrlen) != 0 || ::listen(fd, 128) != 0) {
+  // A burst of logons must wait in the queue rather than be dropped and
+  // retried by the client's kernel a second or more later.
+  if (fd < 0 || ::bind(fd, res->ai_addr, res->ai_addrlen) != 0 || ::listen(fd, SOMAXCONN) != 0) {
     int e = errno;
     if (fd >= 0) ::close(fd);
     ::freeaddrinfo(res);
@@ -136,6 +139,7 @@ void RfcpServerDestroy(RFCP_SERVER *s) {
     for (auto &w : s->workers_)
       if (w.socket_) w.socket_->shutdown();
     workers_.swap(s->workers_);
+    workers_.splice(workers_.end(), s->ended_);
   }
   for (auto &w : workers_) w.thread_.join();
   s->gateway_->shutdown();

@@ -20,6 +20,7 @@ struct RFCP_SERVER {
     std::thread thread_;
     std::shared_ptr<rfcw::Socket> socket_;
     std::atomic<bool> done_{false};
+    std::list<Worker>::iterator self_;  // its place in workers_
   };
 
   RFCP_CALLBACKS cb_{};
@@ -35,6 +36,10 @@ struct RFCP_SERVER {
   std::thread acceptor_;
   bool stopping_ = false;
   std::list<Worker> workers_;
+  // Workers whose thread has finished, waiting to be joined: the acceptor
+  // joins only these, not a walk over thousands of live connections at
+  // every accept while holding mutex_.
+  std::list<Worker> ended_;
 
   // Runs on the acceptor thread until the server is destroyed.
   void accept_loop();
@@ -44,4 +49,6 @@ struct RFCP_SERVER {
   void serve_register(const std::shared_ptr<rfcw::Socket> &s, const rfcw::Message &m);
   void serve_ms_query(rfcw::Socket &s, const rfcw::Message &m);
   void reap_workers();
+  // Called by a worker thread as it finishes.
+  void worker_ended(Worker *w);
 };

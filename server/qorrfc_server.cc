@@ -3,6 +3,7 @@
 #include <ace/OS_NS_Thread.h>
 #include <ace/OS_NS_signal.h>
 #include <ace/OS_NS_stdlib.h>
+#include <ace/Reactor.h>
 #include <ace/Thread_Manager.h>
 
 #include "qorrfc_service.h"
@@ -29,6 +30,9 @@ int main(int argc, char *argv[]) {
   }
   qorrfc_service::startup();
   ACE_Thread_Manager::instance()->wait();
+  // Connections whose worker ended while the reactor was to take them off
+  // are closed now, while everything their handlers use still exists.
+  ACE_Reactor::instance()->close();
   qorrfc_service::terminate_xml();
   qorrfc_service::delete_logging_strategy();
   return 0;

@@ -18,6 +18,7 @@
 
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_mq.h"
+#include "qorrfc_reactor.h"
 #include "qorrfc_serial.h"
 #include "qorrfc_sigcatcher.h"
 #include "saprfc.h"
@@ -73,9 +74,8 @@ qorrfc_service::~qorrfc_service() {
   close_lock(bcompat_lock_, bcompat_locked_);
 }
 
-template <class ACCEPTOR>
-int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Addr *&addr,
-                                  ACCEPTOR *&acceptor, ACE_Process_Mutex *&lock, bool &locked) {
+int qorrfc_service::take_lock(int port, const char *in_use_text, ACE_Process_Mutex *&lock,
+                              bool &locked) {
   char lock_name[32];
   ACE_OS::snprintf(lock_name, sizeof lock_name, "qorrfc_%d", port);
   lock = new ACE_Process_Mutex(lock_name, nullptr, 0644);
@@ -84,6 +84,11 @@ int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Ad
     return -1;
   }
   locked = true;
+  return 0;
+}
+
+template <class ACCEPTOR>
+int qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor) {
   addr = new ACE_INET_Addr(static_cast<u_short>(port));
   acceptor = new ACCEPTOR;
   // Serving goes on without a port that cannot be bound; the operator
@@ -100,12 +105,28 @@ int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Ad
   return 0;
 }
 
+void qorrfc_service::read_environment() {
+  const char *text = ACE_OS::getenv("QORRFC_KEPT_LOGON_SECONDS");
+  if (text == nullptr || *text == '\0') return;
+  char *end = nullptr;
+  long seconds = ACE_OS::strtol(text, &end, 10);
+  if (*end != '\0' || seconds < 0) {
+    ACE_ERROR((LM_ERROR,
+               "%D(%P|%t) QORRFC_KEPT_LOGON_SECONDS=\"%s\" is not a number of seconds; "
+               "kept logons end after %d s\n",
+               text, static_cast<int>(Qorrfc_Compat_Handler::kept_logon_limit())));
+    return;
+  }
+  Qorrfc_Compat_Handler::kept_logon_limit(seconds);
+}
+
 int qorrfc_service::run() {
   Qorrfc_Serial::instance()->reset(static_cast<unsigned short>(ACE_OS::getpid() & 0xffff));
   // The shared registries are made before any connection's thread may ask
   // for them: ACE's singleton checks for an instance without a lock first.
   Qorrfc_Handler_Registry::instance();
   Qorrfc_MQ_Registry::instance();
+  read_environment();
   init_xml();
   RfcInit();
   if (options_.debug_level() > 5) {
@@ -115,17 +136,24 @@ int qorrfc_service::run() {
                "%D(%P|%t)\n--Start of SAP library info%s--End   of SAP library info\n",
                versions));
   }
+  // Every lock before any listener: whoever finds one of our ports
+  // answering (a second server started next to this one, a script that
+  // waits for a port) must find all our locks already held, or two
+  // servers could each take a part of the same ports.
   int failed = 0;
   if (options_.compat_port() != 0)
-    failed |= open_listener(options_.compat_port(),
-                            "(%P|%t) Dialog compatibility port %d already in use\n",
-                            compat_addr_, compat_acceptor_, compat_lock_, compat_locked_);
+    failed |= take_lock(options_.compat_port(), "(%P|%t) Dialog compatibility port %d already in use\n",
+                        compat_lock_, compat_locked_);
   if (options_.bcompat_port() != 0)
-    failed |= open_listener(options_.bcompat_port(),
-                            "(%P|%t) Batch compatibility port %d already in use\n",
-                            bcompat_addr_, bcompat_acceptor_, bcompat_lock_, bcompat_locked_);
-  failed |= open_listener(options_.port(), "(%P|%t) Port %d already in use\n", addr_, acceptor_,
-                          lock_, locked_);
+    failed |= take_lock(options_.bcompat_port(), "(%P|%t) Batch compatibility port %d already in use\n",
+                        bcompat_lock_, bcompat_locked_);
+  failed |= take_lock(options_.port(), "(%P|%t) Port %d already in use\n", lock_, locked_);
+  if (!failed) {
+    if (options_.compat_port() != 0) open_listener(options_.compat_port(), compat_addr_, compat_acceptor_);
+    if (options_.bcompat_port() != 0)
+      open_listener(options_.bcompat_port(), bcompat_addr_, bcompat_acceptor_);
+    open_listener(options_.port(), addr_, acceptor_);
+  }
   // On Unix the signal thread then stops the whole process in order; a
   // Windows service has no process group to signal and simply stops.
   if (failed) {
@@ -134,6 +162,7 @@ int qorrfc_service::run() {
 #endif
   } else {
     ACE_Reactor::instance()->run_reactor_event_loop();
+    Qorrfc_Base_Handler::event_loop_ended();
   }
   // Xerces-C stays up until every worker has ended: see terminate_xml.
   return failed ? -1 : 0;
@@ -158,13 +187,14 @@ int qorrfc_service::startup() {
   options->create_pid_file();
   options->write_pid_file();
   options->pid_file_written(1);
+  // Each client holds two or more connections to us and one or two to
+  // R/3: the descriptor limit goes as high as the system lets it, and the
+  // reactor is sized for that limit.
+  ACE::set_handle_limit(-1, 1);
   // The reactor exists before the signal thread may end its loop: a stop
   // signal during start-up (a port already in use signals our own group)
   // must not meet a reactor still being made.
-  ACE_Reactor::instance();
-  // Each client holds R/3 connections besides its own; the RFC library
-  // keeps those above the reactor's handle table when the limit allows.
-  ACE::set_handle_limit(-1, 1);
+  ACE_Reactor::instance(Qorrfc_Reactor::make(), true);
   if (!sleep_mode) QORRFC_SIGCATCHER::instance()->start();
   return serve(*options);
 }

@@ -7,6 +7,7 @@
 #include <ace/Process_Mutex.h>
 #include <ace/SOCK_Acceptor.h>
 
+#include "qorrfc_acceptor.h"
 #include "qorrfc_bcompat_handler.h"
 #include "qorrfc_compat_handler.h"
 #include "qorrfc_v9_handler.h"
@@ -41,19 +42,22 @@ class qorrfc_service {
   static void delete_logging_strategy();
 
  private:
-  // A port's lock and listener; the acceptor is made only when the lock
-  // was free. Returns 0, or -1 when another process holds the lock.
+  // A port's lock: 0, or -1 (logged with in_use_text) when another
+  // process holds it.
+  static int take_lock(int port, const char *in_use_text, ACE_Process_Mutex *&lock, bool &locked);
+  // A port's listener, opened once every port's lock is held.
   template <class ACCEPTOR>
-  int open_listener(int port, const char *in_use_text, ACE_INET_Addr *&addr,
-                    ACCEPTOR *&acceptor, ACE_Process_Mutex *&lock, bool &locked);
+  int open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor);
+  // Reads the settings that come from the environment (see the man page).
+  static void read_environment();
 
   const Options &options_;
   ACE_INET_Addr *addr_ = nullptr;
   ACE_INET_Addr *compat_addr_ = nullptr;
   ACE_INET_Addr *bcompat_addr_ = nullptr;
-  ACE_Acceptor<Qorrfc_V9_Handler, ACE_SOCK_Acceptor> *acceptor_ = nullptr;
-  ACE_Acceptor<Qorrfc_Compat_Handler, ACE_SOCK_Acceptor> *compat_acceptor_ = nullptr;
-  ACE_Acceptor<Qorrfc_Bcompat_Handler, ACE_SOCK_Acceptor> *bcompat_acceptor_ = nullptr;
+  Qorrfc_Acceptor<Qorrfc_V9_Handler> *acceptor_ = nullptr;
+  Qorrfc_Acceptor<Qorrfc_Compat_Handler> *compat_acceptor_ = nullptr;
+  Qorrfc_Acceptor<Qorrfc_Bcompat_Handler> *bcompat_acceptor_ = nullptr;
   ACE_Process_Mutex *lock_ = nullptr;
   ACE_Process_Mutex *compat_lock_ = nullptr;
   ACE_Process_Mutex *bcompat_lock_ = nullptr;

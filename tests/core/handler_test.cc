@@ -33,12 +33,17 @@ class Echo_Handler : public Qorrfc_Base_Handler {
       in_slow = true;
       gate().acquire();
     }
+    if (text == "slowquit") {
+      ++in_slowquit;
+      gate().acquire();
+    }
     std::string reply = "R " + std::to_string(blocks) + " " + std::to_string(text.size()) + "\n";
     send(reply.data(), reply.size());
     send(text.data(), text.size());
-    return text == "quit" ? 7 : 0;
+    return text == "quit" || text == "slowquit" ? 7 : 0;
   }
   static inline std::atomic<bool> in_slow{false};
+  static inline std::atomic<int> in_slowquit{0};
   static ACE_Semaphore &gate() {
     static ACE_Semaphore s(0);
     return s;
@@ -199,6 +204,36 @@ TEST(Handler, BusyWorkerDoesNotStallOtherConnections) {
   EXPECT_EQ(read_reply(busy).text, "slow");
   EXPECT_EQ(read_reply(busy).text, big);
   sender.join();
+}
+
+// Workers that end on their own while their clients still send, with a
+// full queue that left the socket unwatched: every connection is closed
+// and every handler freed, none stays registered.
+TEST(Handler, WorkersEndingWithAFullQueueAreAllClosedAndFreed) {
+  qtest::InProcessServer<Echo_Handler> server;
+  const int before = destroyed;
+  const int n = 20;
+  std::vector<qtest::Conn> conns(n);
+  for (auto &c : conns) {
+    ASSERT_TRUE(c.connect(server.port()));
+    read_handle(c);
+    ASSERT_TRUE(c.send("slowquit\n"));
+  }
+  while (Echo_Handler::in_slowquit < n) std::this_thread::sleep_for(1ms);
+  // Far more than a worker's queue holds, while the workers are blocked.
+  std::vector<std::thread> senders;
+  for (auto &c : conns) senders.emplace_back([&c] { c.send(std::string(1 << 20, 'x')); });
+  std::this_thread::sleep_for(200ms);  // let the queues fill up
+  for (int i = 0; i < n; ++i) Echo_Handler::gate().release();
+  for (int i = 0; i < n; ++i) {
+    EXPECT_EQ(read_reply(conns[i]).text, "slowquit") << i;
+    EXPECT_TRUE(conns[i].wait_closed(10s)) << i;
+  }
+  for (auto &t : senders) t.join();
+  auto end = std::chrono::steady_clock::now() + 10s;
+  while (destroyed - before < n && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(destroyed - before, n);
 }
 
 TEST(Handler, OwnedDataConnectionEndsWithItsOwner) {

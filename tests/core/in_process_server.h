@@ -1,6 +1,7 @@
 // A listener and reactor thread inside the test process, serving a
 // handler class of the test's choice, so that what a handler does with
-// each request can be observed directly.
+// each request can be observed directly. The reactor is the server's own
+// kind.
 #pragma once
 
 #include <ace/Acceptor.h>
@@ -8,27 +9,28 @@
 #include <ace/Log_Msg.h>
 #include <ace/Reactor.h>
 #include <ace/SOCK_Acceptor.h>
-#include <ace/Select_Reactor.h>
 #include <ace/Task.h>
 #include <ace/Thread_Manager.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include "loopback.h"
 #include "qorrfc_handler_registry.h"
+#include "qorrfc_reactor.h"
 
 namespace qtest {
 
 template <class HANDLER>
 class InProcessServer : public ACE_Task_Base {
  public:
-  InProcessServer() : reactor_(new ACE_Select_Reactor, true), port_(free_port()) {
+  InProcessServer() : reactor_(Qorrfc_Reactor::make()), port_(free_port()) {
     ACE_LOG_MSG->priority_mask(LM_ERROR | LM_CRITICAL | LM_ALERT | LM_EMERGENCY,
                                ACE_Log_Msg::PROCESS);
     ACE_INET_Addr addr(static_cast<u_short>(port_), "127.0.0.1");
-    EXPECT_EQ(acceptor_.open(addr, &reactor_, 0, 1, 1), 0);
+    EXPECT_EQ(acceptor_.open(addr, reactor_.get(), 0, 1, 1), 0);
     activate(THR_NEW_LWP | THR_JOINABLE);
   }
   // Stops listening, waits until every connection's worker has ended,
@@ -36,7 +38,7 @@ class InProcessServer : public ACE_Task_Base {
   ~InProcessServer() override {
     acceptor_.close();
     EXPECT_TRUE(wait_for_workers(std::chrono::seconds(10)));
-    reactor_.end_reactor_event_loop();
+    reactor_->end_reactor_event_loop();
     wait();
   }
 
@@ -53,13 +55,13 @@ class InProcessServer : public ACE_Task_Base {
   }
 
   int svc() override {
-    reactor_.owner(ACE_Thread::self());
-    reactor_.run_reactor_event_loop();
+    reactor_->owner(ACE_Thread::self());
+    reactor_->run_reactor_event_loop();
     return 0;
   }
 
  private:
-  ACE_Reactor reactor_;
+  std::unique_ptr<ACE_Reactor> reactor_;
   int port_;
   ACE_Acceptor<HANDLER, ACE_SOCK_Acceptor> acceptor_;
 };

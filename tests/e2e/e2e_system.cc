@@ -22,13 +22,20 @@ E2eSystem::E2eSystem(int debug_level, std::vector<std::string> server_args,
   start_server(debug_level, server_args);
 }
 
+E2eSystem::E2eSystem(int debug_level, std::vector<std::string> server_args,
+                     const ServerSetup &setup)
+    : r3sim_(std::make_shared<r3simtest::R3simProcess>(std::vector<std::string>())) {
+  start_server(debug_level, server_args, setup);
+}
+
 E2eSystem::E2eSystem(const E2eSystem &same_r3sim, int debug_level,
                      std::vector<std::string> server_args)
     : r3sim_(same_r3sim.r3sim_) {
   start_server(debug_level, server_args);
 }
 
-void E2eSystem::start_server(int debug_level, const std::vector<std::string> &server_args) {
+void E2eSystem::start_server(int debug_level, const std::vector<std::string> &server_args,
+                             const ServerSetup &setup) {
   server_port_ = qtest::free_port();
   // A unique name keeps the pid files of parallel tests apart.
   name_ = "e2e" + std::to_string(getpid()) + "_" + std::to_string(++g_servers);
@@ -36,7 +43,12 @@ void E2eSystem::start_server(int debug_level, const std::vector<std::string> &se
                                    "-w", dir_.path(), "-n", name_,
                                    "-p", std::to_string(server_port_)};
   argv.insert(argv.end(), server_args.begin(), server_args.end());
-  server_ = std::make_unique<qtest::ChildProcess>(argv);
+  // The shell sets the limit and becomes the server (same pid).
+  if (setup.descriptor_limit > 0)
+    argv.insert(argv.begin(), {"/bin/sh", "-c",
+                               "ulimit -n " + std::to_string(setup.descriptor_limit) +
+                                   " && exec \"$0\" \"$@\""});
+  server_ = std::make_unique<qtest::ChildProcess>(argv, setup.env);
   if (!qtest::wait_for_port(server_port_, std::chrono::seconds(30)))
     ADD_FAILURE() << "qorrfc_server did not start: " << server_->stderr_text();
 }

@@ -4,6 +4,7 @@
 // are checked for sanitizer reports.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,12 +16,19 @@
 
 namespace e2e {
 
+// How the server process is started beyond its command line.
+struct ServerSetup {
+  std::map<std::string, std::string> env;  // added to the test's environment
+  int descriptor_limit = 0;                // soft and hard; 0 leaves the test's
+};
+
 class E2eSystem {
  public:
   // server_args and r3sim_args are added to the command lines (e.g. -V
   // VARIANT for the server, --ns for r3sim).
   explicit E2eSystem(int debug_level = 1, std::vector<std::string> server_args = {},
                      std::vector<std::string> r3sim_args = {});
+  E2eSystem(int debug_level, std::vector<std::string> server_args, const ServerSetup &setup);
   // A further server of its own against the r3sim of another system.
   E2eSystem(const E2eSystem &same_r3sim, int debug_level, std::vector<std::string> server_args);
   ~E2eSystem();
@@ -47,7 +55,8 @@ class E2eSystem {
   int64_t last_call();
 
  private:
-  void start_server(int debug_level, const std::vector<std::string> &server_args);
+  void start_server(int debug_level, const std::vector<std::string> &server_args,
+                    const ServerSetup &setup = ServerSetup());
 
   std::shared_ptr<r3simtest::R3simProcess> r3sim_;
   qtest::TempDir dir_;

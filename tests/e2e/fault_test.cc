@@ -17,6 +17,10 @@
 #include "select_support.h"
 
 using e2e::E2eSystem;
+using e2e::open_fds;
+using e2e::settled;
+using e2e::threads;
+using e2e::wait_until;
 using e2e::SelectClient;
 using e2e::SelectResult;
 using qorclient::MainSession;
@@ -25,48 +29,6 @@ using qorclient::Record;
 namespace {
 
 using Lines = std::vector<std::string>;
-
-int open_fds(pid_t pid) {
-  DIR *d = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
-  if (!d) return -1;
-  int n = 0;
-  while (dirent *e = readdir(d))
-    if (e->d_name[0] != '.') ++n;
-  closedir(d);
-  return n;
-}
-
-int threads(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
-  return -1;
-}
-
-// Polls until cond holds; false when it still does not after the time.
-bool wait_until(const std::function<bool()> &cond,
-                std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
-}
-
-// The value of count once it has stayed the same for a while (threads and
-// descriptors of connections that have just ended go away shortly after).
-int settled(const std::function<int()> &count) {
-  int last = count(), same = 0;
-  for (int i = 0; i < 750 && same < 10; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    int now = count();
-    same = now == last ? same + 1 : 0;
-    last = now;
-  }
-  return last;
-}
 
 size_t width_of(E2eSystem &sys, const std::string &table) {
   return r3sim::RowLayout(e2e::dictionary_fields(sys, table)).width();

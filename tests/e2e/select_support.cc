@@ -1,8 +1,12 @@
 #include "select_support.h"
 
+#include <dirent.h>
+
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "dictionary.h"
 #include "logon_options.h"
@@ -148,6 +152,44 @@ std::vector<std::string> extraction_jobs(E2eSystem &sys) {
   std::vector<std::string> out;
   while (s.step()) out.push_back(s.text(0));
   return out;
+}
+
+int open_fds(pid_t pid) {
+  DIR *d = opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
+  if (!d) return -1;
+  int n = 0;
+  while (dirent *e = readdir(d))
+    if (e->d_name[0] != '.') ++n;
+  closedir(d);
+  return n;
+}
+
+int threads(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+  return -1;
+}
+
+bool wait_until(const std::function<bool()> &cond, std::chrono::milliseconds timeout) {
+  auto end = std::chrono::steady_clock::now() + timeout;
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+int settled(const std::function<int()> &count) {
+  int last = count(), same = 0;
+  for (int i = 0; i < 750 && same < 10; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    int now = count();
+    same = now == last ? same + 1 : 0;
+    last = now;
+  }
+  return last;
 }
 
 }  // namespace e2e

@@ -4,7 +4,11 @@
 // with the SQL it logged and laid out by its own row builder.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -64,5 +68,15 @@ void add_fault(E2eSystem &sys, const std::string &fault, const std::string &arg,
 int registrations(E2eSystem &sys, const std::string &progid = "QORRFC");
 // "STATUS|log line|log line..." of every extraction job, oldest first.
 std::vector<std::string> extraction_jobs(E2eSystem &sys);
+
+// Descriptors and threads of a process, from /proc.
+int open_fds(pid_t pid);
+int threads(pid_t pid);
+// Polls until cond holds; false when it still does not after the time.
+bool wait_until(const std::function<bool()> &cond,
+                std::chrono::milliseconds timeout = std::chrono::seconds(15));
+// The value of count once it has stayed the same for a while (threads and
+// descriptors of connections that have just ended go away shortly after).
+int settled(const std::function<int()> &count);
 
 }  // namespace e2e

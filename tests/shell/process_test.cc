@@ -174,6 +174,26 @@ TEST(ServerProcess, PortLockRefusesASecondServer) {
   EXPECT_TRUE(serves(first.port()));
 }
 
+// A server answers on its first port before its later ports are open; a
+// second server started the moment that port answers must still find
+// every lock of the first taken, and stop at once.
+TEST(ServerProcess, PortsAnsweringMeanEveryPortLockIsHeld) {
+  for (int round = 0; round < 3; ++round) {
+    int compat = qtest::free_port(), bcompat = qtest::free_port();
+    qtest::ServerUnderTest first(
+        {"-c", std::to_string(compat), "-b", "-p " + std::to_string(bcompat) + " -V X"}, 1, 0,
+        false);
+    ASSERT_TRUE(qtest::wait_for_port(compat)) << first.proc().stderr_text();
+    qtest::ServerUnderTest second({"-b", "-p " + std::to_string(bcompat) + " -V X"}, 1, 0, false);
+    EXPECT_EQ(qtest::exit_code(second.proc().wait_exit(5s)), 0) << second.proc().stderr_text();
+    EXPECT_TRUE(qtest::contains_match(
+        second.proc().stderr_text(),
+        "(#|#) Batch compatibility port " + std::to_string(bcompat) + " already in use\n"))
+        << second.proc().stderr_text();
+    EXPECT_TRUE(first.proc().running()) << first.proc().stderr_text();
+  }
+}
+
 TEST(ServerProcess, KilledServerFreesItsPortLock) {
   int port;
   {
