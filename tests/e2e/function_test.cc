@@ -294,9 +294,11 @@ TEST(E2eFunction, BackgroundJobDeliversThroughTheGateway) {
   Lines rows;
   for (const auto &d : reply.data) rows.insert(rows.end(), d.second.begin(), d.second.end());
   EXPECT_EQ(rows, (Lines{"JOB  ROW 000001 ", "JOB  ROW 000002 ", "JOB  ROW 000003 "}));
-  // The request went on only after the gateway loop had ended.
+  // The request went on only after the gateway loop had ended. "releasing"
+  // is logged before the semaphore is posted; "released" after, and so may
+  // follow the waiter's "acquired".
   std::string log = sys.log();
-  size_t released = log.find("handle_callrfc_batch - released rh sema");
+  size_t released = log.find("handle_callrfc_batch - releasing rh sema");
   size_t acquired = log.find("Qorrfc_V9function_Request call_req_function - acquired rh sema");
   ASSERT_NE(released, std::string::npos);
   ASSERT_NE(acquired, std::string::npos);
