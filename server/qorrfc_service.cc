@@ -6,6 +6,7 @@
 #include <ace/Logging_Strategy.h>
 #include <ace/OS_NS_signal.h>
 #include <ace/OS_NS_stdio.h>
+#include <ace/OS_NS_arpa_inet.h>
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/OS_NS_unistd.h>
@@ -84,7 +85,22 @@ int qorrfc_service::open_listener(int port, const char *in_use_text, ACE_INET_Ad
     return -1;
   }
   locked = true;
-  addr = new ACE_INET_Addr(static_cast<u_short>(port));
+  // Every local interface, unless the administrator restricted the
+  // listeners to one address (a server beside the clients' network). Only
+  // a numeric address is taken: the start must not wait on name service.
+  const char *address = ACE_OS::getenv("QORRFC_BIND_ADDRESS");
+  if (address != nullptr && *address != '\0') {
+    in_addr ip;
+    if (ACE_OS::inet_pton(AF_INET, address, &ip) != 1) {
+      ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: QORRFC_BIND_ADDRESS <%s> is not an "
+                           "IPv4 address\n",
+                 port, address));
+      return -1;
+    }
+    addr = new ACE_INET_Addr(static_cast<u_short>(port), ACE_NTOHL(ip.s_addr));
+  } else {
+    addr = new ACE_INET_Addr(static_cast<u_short>(port));
+  }
   acceptor = new ACCEPTOR;
   // Serving goes on without a port that cannot be bound; the operator
   // must hear of it all the same.
