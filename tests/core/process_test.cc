@@ -91,6 +91,34 @@ TEST(ServerConnections, OversizedRequestsAreRefusedOnEveryPort) {
   }
 }
 
+// A reply line too long for the server's line buffer is cut, and still
+// ends in a line feed, so that a client reading lines sees it end.
+TEST(ServerConnections, CutReplyLinesKeepTheirLineEnd) {
+  int compat = qtest::free_port();
+  qtest::ServerUnderTest server({"-c", std::to_string(compat)});
+  ASSERT_TRUE(server.ready());
+  const std::string text(3000, 'q');
+  struct Case {
+    int port;
+    size_t greeting;
+    std::string start;
+  } cases[] = {{server.port(), 130, "E,no valid XML tag found in \"qqq"},
+               {compat, 0, "ERROR unknown command 'qqq"}};
+  for (const Case &k : cases) {
+    qtest::Conn c(k.port);
+    if (k.greeting)
+      c.read_exact(k.greeting);
+    else
+      c.read_line();
+    ASSERT_TRUE(c.send(text + "\n"));
+    std::string line = c.read_line();
+    EXPECT_EQ(line.size(), 1023u);
+    EXPECT_EQ(line.rfind(k.start, 0), 0u) << line.substr(0, 60);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(line.find_first_not_of('q', k.start.size()), line.size() - 1);
+  }
+}
+
 TEST(ServerConnections, ThousandConnectionsLeaveNoThreadOrDescriptor) {
   qtest::ServerUnderTest server;
   ASSERT_TRUE(server.ready());
