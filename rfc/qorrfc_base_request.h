@@ -179,6 +179,16 @@ class Qorrfc_Base_Request {
   // job took stays behind no longer.
   void withdraw_data_handle();
 
+ public:
+  // Called by the request connection's thread once data's gateway loop has
+  // ended: when the registration broke before the last chunk (and neither
+  // the client nor the server stopped it), the client is told, in its
+  // protocol, unless a callback has already reported the RFC error. True
+  // when the extraction broke.
+  bool report_broken_job(Qorrfc_Base_Handler *data);
+
+ protected:
+
   Callback_Handler parameters_handler_ = nullptr;
   std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser_;
   XERCES_CPP_NAMESPACE::DOMDocument *document_ = nullptr;
@@ -216,6 +226,9 @@ class Qorrfc_Base_Request {
   std::unique_ptr<ACE_ARGV> accept_args_;
   int killed_ = 0;
   int bufmax_ = 0;
+  // An RFC error block went to the client: a later report of the same
+  // failure would only repeat it.
+  bool rfc_error_sent_ = false;
 
  private:
   // Keeps a logon connection found by chandle alive while this request
