@@ -150,4 +150,10 @@ std::vector<std::string> extraction_jobs(E2eSystem &sys) {
   return out;
 }
 
+bool ends_within(qorclient::SocketStream &stream, std::chrono::milliseconds limit) {
+  std::string rest;
+  stream.read_exact(std::string::npos / 2, rest, limit);
+  return stream.at_eof();
+}
+
 }  // namespace e2e
