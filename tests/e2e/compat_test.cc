@@ -82,6 +82,15 @@ class CompatSystem {
     return o;
   }
   void sql(const std::string &statement) { sys_.r3sim().db().exec(statement); }
+  // R linked to l and d for the generated table in records of 100 bytes,
+  // DCONNECT sent; true once its first "OK" (the data starts) arrived.
+  bool start_long_extraction(CompatSession &l, CompatSession &d, CompatSession &r,
+                             std::vector<std::string> &lines) {
+    for (std::string c : {"CHANDLE " + l.handle(), "DHANDLE " + d.handle(),
+                          std::string("TABLE ZSIM_GEN"), std::string("LENGTH 100")})
+      if (!r.command(c)) return false;
+    return r.send("DCONNECT") && r.read_reply(lines);
+  }
 
  private:
   int port_;
@@ -269,12 +278,8 @@ TEST(E2eCompat, DataConnectionClosingMidTransferStopsR3) {
   auto l = cs.logged_on();
   int64_t before = cs.sys().last_call();
   auto d = cs.open(), r = cs.open();
-  for (std::string c : {"CHANDLE " + l->handle(), "DHANDLE " + d->handle(),
-                        std::string("TABLE ZSIM_GEN"), std::string("LENGTH 100")})
-    ASSERT_TRUE(r->command(c)) << c;
-  ASSERT_TRUE(r->send("DCONNECT"));
   std::vector<std::string> lines;
-  ASSERT_TRUE(r->read_reply(lines));
+  ASSERT_TRUE(cs.start_long_extraction(*l, *d, *r, lines));
   CompatRecord rec;
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(d->read_record(100, rec));
   d->close();
@@ -296,12 +301,8 @@ TEST(E2eCompat, R3KilledInMidExtractionGivesErrorLines) {
   cs.sql(std::string("INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, NTH, TIMES) VALUES ('") + MODULE +
          "', 'SLOW_CHUNK', 20, 1)");
   auto d = cs.open(), r = cs.open();
-  for (std::string c : {"CHANDLE " + l->handle(), "DHANDLE " + d->handle(),
-                        std::string("TABLE ZSIM_GEN"), std::string("LENGTH 100")})
-    ASSERT_TRUE(r->command(c)) << c;
-  ASSERT_TRUE(r->send("DCONNECT"));
   std::vector<std::string> lines;
-  ASSERT_TRUE(r->read_reply(lines));
+  ASSERT_TRUE(cs.start_long_extraction(*l, *d, *r, lines));
   CompatRecord rec;
   ASSERT_TRUE(d->read_record(100, rec));
   cs.sys().r3sim().kill();
