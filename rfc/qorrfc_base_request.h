@@ -113,6 +113,12 @@ class Qorrfc_Base_Request {
   void report_rfc_error(Qorrfc_Base_Handler *handler = nullptr,
                         const RFC_ERROR_INFO_EX *error = nullptr);
   void report_rfc_exception(const char *name, Qorrfc_Base_Handler *handler = nullptr);
+  // Called by the request connection's thread once data's gateway loop has
+  // ended: when the registration broke before the last chunk (and neither
+  // the client nor the server stopped it), the client is told, in its
+  // protocol, unless a callback has already reported the RFC error. True
+  // when the extraction broke.
+  bool report_broken_job(Qorrfc_Base_Handler *data);
 
   // The hexadecimal password text turned into the password; out (at least
   // 100 bytes) is empty when the text is not valid. 0 or -1.
@@ -178,16 +184,6 @@ class Qorrfc_Base_Request {
   // Called when a batch request's wait has ended: a data handle that no
   // job took stays behind no longer.
   void withdraw_data_handle();
-
- public:
-  // Called by the request connection's thread once data's gateway loop has
-  // ended: when the registration broke before the last chunk (and neither
-  // the client nor the server stopped it), the client is told, in its
-  // protocol, unless a callback has already reported the RFC error. True
-  // when the extraction broke.
-  bool report_broken_job(Qorrfc_Base_Handler *data);
-
- protected:
 
   Callback_Handler parameters_handler_ = nullptr;
   std::unique_ptr<XERCES_CPP_NAMESPACE::XercesDOMParser> parser_;
