@@ -33,10 +33,20 @@ Platform_Options::~Platform_Options() {
 void Platform_Options::remove_pid_file() {
   // Only the file this process wrote: another server may have replaced it
   // since, or someone may have put a link or another file in its place.
+  // A file made after ours was removed may get its inode number again, so
+  // the number written must still be there too.
   if (!pid_file_written_ || !pid_file_identity_) return;
   struct stat st;
-  if (::lstat(pid_file_path(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == pid_file_dev_ &&
-      st.st_ino == pid_file_ino_)
+  if (::lstat(pid_file_path(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != pid_file_dev_ ||
+      st.st_ino != pid_file_ino_)
+    return;
+  ACE_HANDLE h = ACE_OS::open(pid_file_path(), O_RDONLY | O_NOFOLLOW);
+  if (h == ACE_INVALID_HANDLE) return;
+  char buf[sizeof pid_text_];
+  ssize_t n = ACE_OS::read(h, buf, sizeof buf);
+  ACE_OS::close(h);
+  if (n == static_cast<ssize_t>(ACE_OS::strlen(pid_text_)) &&
+      ACE_OS::memcmp(buf, pid_text_, static_cast<size_t>(n)) == 0)
     ACE_OS::unlink(pid_file_path());
 }
 
@@ -131,9 +141,9 @@ int Platform_Options::create_pid_file() {
 
 int Platform_Options::write_pid_file() {
   if (pid_file_ == ACE_INVALID_HANDLE) return -1;
-  char buf[32];
-  int len = ACE_OS::snprintf(buf, sizeof buf, "%d", static_cast<int>(ACE_OS::getpgid(0)));
-  ssize_t n = ACE_OS::write(pid_file_, buf, static_cast<size_t>(len));
+  int len = ACE_OS::snprintf(pid_text_, sizeof pid_text_, "%d",
+                             static_cast<int>(ACE_OS::getpgid(0)));
+  ssize_t n = ACE_OS::write(pid_file_, pid_text_, static_cast<size_t>(len));
   struct stat st;
   bool known = ::fstat(pid_file_, &st) == 0;
   ACE_OS::close(pid_file_);

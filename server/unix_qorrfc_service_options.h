@@ -62,6 +62,7 @@ class Platform_Options : public Options {
   std::string temp_pid_file_;
   // The written file, so that the stop removes that file and no other.
   bool pid_file_identity_ = false;
+  char pid_text_[32] = "";
   dev_t pid_file_dev_ = 0;
   ino_t pid_file_ino_ = 0;
 };
