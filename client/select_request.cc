@@ -2,10 +2,14 @@
 
 // GCC 12 reports members of std::regex's own states as maybe
 // uninitialised when the sanitizers are on; the header is not ours.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <regex>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #include <stdexcept>
 
 #include "logon_options.h"

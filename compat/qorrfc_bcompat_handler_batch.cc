@@ -2,6 +2,7 @@
 // and the gateway loop of its data connection D.
 #include <ace/Log_Msg.h>
 #include <ace/Message_Block.h>
+#include <ace/OS_NS_sys_socket.h>
 #include <ace/OS_NS_sys_time.h>
 #include <ace/Thread_Manager.h>
 
@@ -100,7 +101,14 @@ void Qorrfc_Bcompat_Handler::run_job(RFC_HANDLE handle, Qorrfc_Bcompat_Handler &
   }
   // A handle no job took must not be handed to the next job under the key.
   Qorrfc_MQ_Registry::instance()->remove(key.c_str(), data.handle());
-  if (rc == RFC_OK) return;
+  if (rc == RFC_OK) {
+    // R/3 or its gateway gone before the last chunk: the client has its
+    // error lines, and the rows end here, as they can no longer complete.
+    Qorrfc_Base_Request *request = current_request();
+    if (request != nullptr && request->report_broken_job(&data))
+      ACE_OS::shutdown(data.get_handle(), ACE_SHUTDOWN_WRITE);
+    return;
+  }
   clear_data_link();  // D's worker has been stopped: it serves no more
   if (stopping) return;
   if (rc == RFC_EXCEPTION || rc == RFC_SYS_EXCEPTION)

@@ -13,3 +13,9 @@ Qorrfc_Compat_Command::Qorrfc_Compat_Command(std::string line) : text(std::move(
   }
   if (tokens.empty()) tokens.push_back(" ");
 }
+
+std::string Qorrfc_Compat_Command::log_text() const {
+  if ((name() == "CPARM" || name() == "CPICPARM") && tokens.size() > 1 && tokens[1] == "p")
+    return name() + " p ????????";
+  return text;
+}

@@ -14,6 +14,9 @@ struct Qorrfc_Compat_Command {
   std::vector<std::string> tokens;  // the command first, never empty
 
   const std::string &name() const { return tokens.front(); }
+  // The line as the log may show it: the value of a password-setting
+  // command is masked (the password encoding is no secret).
+  std::string log_text() const;
   // Token i (the command is 0), or null when the line has fewer.
   const char *token(size_t i) const { return i < tokens.size() ? tokens[i].c_str() : nullptr; }
 };

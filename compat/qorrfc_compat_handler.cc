@@ -103,9 +103,10 @@ const char *Qorrfc_Compat_Handler::capacity_refusal_text() const {
 int Qorrfc_Compat_Handler::handle_mb(ACE_Message_Block *request) {
   std::string line;
   for (ACE_Message_Block *b = request; b; b = b->cont()) line.append(b->rd_ptr(), b->length());
-  ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Compat_Handler::handle_mb got '%.*s' from QOR\n",
-             static_cast<int>(line.size()), line.c_str()));
   Command command(std::move(line));
+  const std::string shown = command.log_text();
+  ACE_DEBUG((LM_DEBUG, "%D(%P|%t) Qorrfc_Compat_Handler::handle_mb got '%.*s' from QOR\n",
+             static_cast<int>(shown.size()), shown.c_str()));
   int result = run(command);
   if (result == COMMAND_OK)
     send_format("OK\n");

@@ -73,6 +73,10 @@ class Qorrfc_Compat_Handler : public Qorrfc_Base_Handler {
   // until a DISCONNECT. Set once at start-up.
   static void kept_logon_limit(long seconds);
   static long kept_logon_limit();
+  // What the shared request code reports goes out in this protocol's
+  // form: "ERROR %s" lines, and the RFC error as send_error_lines.
+  int send_error(const char *message, int width) override;
+  bool send_own_rfc_error(const RFC_ERROR_INFO_EX &error) override;
 
   // Called by CCONNECT, and by another connection's DCONNECT: logs on to
   // R/3 with this connection's logon values; the handle, or 0 with error

@@ -57,6 +57,10 @@ int Qorrfc_Compat_Handler::rfc_process_dconnect() {
   add_extraction_parameters(values);
   int rc = call_function_module(handle, values.function_module);
   report_message_table(before_first_callback_ != 0);
+  // The connection to R/3 broke (or R/3 ended the session): the client
+  // learns why on the request connection as well, not only that the
+  // records stopped.
+  if (rc == RFC_FAILURE || rc == RFC_SYS_EXCEPTION) send_error_lines(error_record_);
   if (Qorrfc_Base_Handler *data = live_data_link()) {
     ACE_HANDLE socket = data->peer().get_handle();
     // The end of the records: the client reads until the stream ends.
@@ -97,6 +101,7 @@ int Qorrfc_Compat_Handler::call_function_module(RFC_HANDLE handle, const std::st
     rc = function.receive(handle);
   }
   callback_.reset();
+  if (rc == RFC_FAILURE || rc == RFC_SYS_EXCEPTION) error_record_ = function.error_info();
   return rc;
 }
 

@@ -39,6 +39,16 @@ void Qorrfc_Compat_Handler::send_error_lines(RFC_ERROR_INFO_EX &error) {
   send_format("ERROR RFC request terminated\n");
 }
 
+int Qorrfc_Compat_Handler::send_error(const char *message, int) {
+  return send_format("ERROR %s\n", message);
+}
+
+bool Qorrfc_Compat_Handler::send_own_rfc_error(const RFC_ERROR_INFO_EX &error) {
+  RFC_ERROR_INFO_EX copy = error;
+  send_error_lines(copy);
+  return true;
+}
+
 void Qorrfc_Compat_Handler::send_exception_lines(const char *name) {
   send_format("ERROR+ Exception=%s\n", name ? name : "");
   send_format("ERROR RFC request terminated\n");

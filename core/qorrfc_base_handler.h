@@ -114,8 +114,14 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   // How many references are held (the connection's own included).
   long references() const { return refs_; }
 
-  int send_error(const char *message, int width);
+  // An error line in the connection's protocol ("E,%s" on the main port),
+  // after an error record of width on the data connection when width is
+  // not 0.
+  virtual int send_error(const char *message, int width);
   int send_rfc_error();
+  // A protocol with a form of its own for an RFC error report sends it and
+  // returns true; false leaves the main port's E-lines to the caller.
+  virtual bool send_own_rfc_error(const RFC_ERROR_INFO_EX &) { return false; }
 
   // Called by the thread that ran the event loop once it has returned:
   // from then on an ending worker takes its connection off the reactor
@@ -152,6 +158,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   const char *batch_errtext() const { return batch_errtext_ ? batch_errtext_ : ""; }
   const char **batch_errtext_out() { return &batch_errtext_; }
   RFC_ERROR_INFO_EX &error_info() { return error_info_; }
+  // Set when the last gateway loop ended because its registration broke
+  // (R/3 or its gateway gone), with the library's error in error_info.
+  int batch_broken() const { return batch_broken_; }
   int row_width() const { return row_width_; }
   // Called before rows of another width go out on this connection (the
   // tables of one function request differ in width).
@@ -203,6 +212,7 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   int batch_active_ = 0;
   Qorrfc_Base_Request *current_request_ = nullptr;
   int batch_status_ = 0;
+  int batch_broken_ = 0;
   const char *batch_errtext_ = nullptr;
   RFC_ERROR_INFO_EX error_info_;
   int row_width_ = 0;

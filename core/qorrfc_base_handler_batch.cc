@@ -1,6 +1,7 @@
 // A data connection's part in a batch transfer: the gateway loop that
 // serves a background job's calls, and the keyed data queues.
 #include <ace/Log_Msg.h>
+#include <ace/OS_NS_string.h>
 #include <ace/Thread_Manager.h>
 
 #include <string>
@@ -38,6 +39,7 @@ void Qorrfc_Base_Handler::run_registration(Qorrfc_Base_Handler *owner,
                                            const char *who) {
   batch_active_ = 1;
   batch_status_ = 0;
+  batch_broken_ = 0;
   RFC_HANDLE handle = RFC_HANDLE_NULL;
   if (request)
     handle = request->rfcaccept_function(prog_id, host, service, host_flag, &batch_errtext_,
@@ -65,6 +67,9 @@ void Qorrfc_Base_Handler::serve_gateway_calls(RFC_HANDLE handle,
     if (rc != RFC_OK) {
       if (thr_mgr()->testcancel(ACE_Thread::self())) break;
       if (rc == RFC_RETRY) continue;  // the 1-second wait ran out
+      // The job can no longer reach us: the request must tell its client.
+      batch_broken_ = 1;
+      if (RfcLastErrorEx(&error_info_) != 0) ACE_OS::memset(&error_info_, 0, sizeof error_info_);
       break;
     }
     request->dispatch_callback(handle);

@@ -33,12 +33,24 @@ int Qorrfc_Base_Handler::send(const XMLCh *text, size_t length) {
 
 int Qorrfc_Base_Handler::send_format(const char *format, ...) {
   char buffer[1024];
-  va_list args;
+  va_list args, again;
   va_start(args, format);
+  va_copy(again, args);
   int n = ACE_OS::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
-  if (n < 0) return -1;
-  if (n > static_cast<int>(sizeof buffer) - 1) n = sizeof buffer - 1;
+  if (n < 0) {
+    va_end(again);
+    return -1;
+  }
+  if (n > static_cast<int>(sizeof buffer) - 1) {
+    // A reply line cut to the buffer keeps its line end, or a client that
+    // reads lines would wait for the rest of it for ever.
+    std::vector<char> whole(static_cast<size_t>(n) + 1);
+    ACE_OS::vsnprintf(whole.data(), whole.size(), format, again);
+    n = sizeof buffer - 1;
+    if (whole[whole.size() - 2] == '\n') buffer[n - 1] = '\n';
+  }
+  va_end(again);
   return send(buffer, static_cast<size_t>(n));
 }
 
@@ -50,9 +62,11 @@ const char *Qorrfc_Base_Handler::capacity_refusal_text() const {
 
 int Qorrfc_Base_Handler::send_error(const char *message, int width) {
   if (width != 0 && data_connection_) data_connection_->send_table(nullptr, width);
+  // The text is cut so that the whole line, line end included, fits.
   char line[1024];
-  int n = ACE_OS::snprintf(line, sizeof line, "E,%s\n", message);
-  if (n > static_cast<int>(sizeof line) - 1) n = sizeof line - 1;
+  static const int TEXT_MAX = static_cast<int>(sizeof line) - 4;
+  int n = ACE_OS::snprintf(line, sizeof line, "E,%.*s\n", TEXT_MAX, message);
+  if (n < 0) return -1;
   return send(line, static_cast<size_t>(n));
 }
 

@@ -1,6 +1,7 @@
 // The Open SQL condition translator of r3sim on arbitrary text. Whatever
-// it accepts must be exactly one valid SQLite expression over the table's
-// columns, with one bound value per placeholder.
+// it accepts must be exactly one valid SQLite condition over the table's
+// columns (as a HAVING clause, where aggregates may appear), with one bound
+// value per placeholder.
 #include <sqlite3.h>
 
 #include <cstdint>
@@ -45,7 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } catch (const r3sim::OpenSqlError &) {
     return 0;
   }
-  std::string sql = "SELECT * FROM T" + (c.sql.empty() ? "" : " WHERE " + c.sql);
+  // The translator serves HAVING clauses too, so a condition may compare
+  // aggregates: it is checked where those are valid.
+  std::string sql = "SELECT CARRID FROM T GROUP BY CARRID" + (c.sql.empty() ? "" : " HAVING " + c.sql);
   sqlite3_stmt *stmt = nullptr;
   const char *tail = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, &tail) != SQLITE_OK || !stmt || *tail ||

@@ -4,6 +4,7 @@
 // ACE_Svc_Handler pairs its own operator new with a delete[] that GCC flags.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
+#include <ace/Log_Msg.h>
 #include <ace/Message_Block.h>
 #include <xercesc/util/PlatformUtils.hpp>
 
@@ -20,8 +21,13 @@ class Quiet_Handler : public Qorrfc_V9_Handler {
   using Qorrfc_V9_Handler::send;
 };
 
+// The parser once, and no log output: writing the handlers' trace lines
+// would cost more than the parse itself.
 struct Xerces {
-  Xerces() { XERCES_CPP_NAMESPACE::XMLPlatformUtils::Initialize(); }
+  Xerces() {
+    XERCES_CPP_NAMESPACE::XMLPlatformUtils::Initialize();
+    ACE_LOG_MSG->priority_mask(0, ACE_Log_Msg::PROCESS);
+  }
 };
 }  // namespace
 

@@ -120,6 +120,8 @@ class Parser {
       o.field.field.name = "*";
       o.field.field = aggregate_result(*a, o.field.field);
     } else {
+      // SQL has no aggregate of an aggregate.
+      if (peek(1).kind == Token::kSymbol && peek(1).text == "(") fail("Field expected");
       Operand arg = operand();
       if (!arg.is_field) fail("Field expected");
       o.field.sql = aggregate_sql(*a, arg.field.sql, distinct);

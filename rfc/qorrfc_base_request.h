@@ -113,6 +113,12 @@ class Qorrfc_Base_Request {
   void report_rfc_error(Qorrfc_Base_Handler *handler = nullptr,
                         const RFC_ERROR_INFO_EX *error = nullptr);
   void report_rfc_exception(const char *name, Qorrfc_Base_Handler *handler = nullptr);
+  // Called by the request connection's thread once data's gateway loop has
+  // ended: when the registration broke before the last chunk (and neither
+  // the client nor the server stopped it), the client is told, in its
+  // protocol, unless a callback has already reported the RFC error. True
+  // when the extraction broke.
+  bool report_broken_job(Qorrfc_Base_Handler *data);
 
   // The hexadecimal password text turned into the password; out (at least
   // 100 bytes) is empty when the text is not valid. 0 or -1.
@@ -216,6 +222,9 @@ class Qorrfc_Base_Request {
   std::unique_ptr<ACE_ARGV> accept_args_;
   int killed_ = 0;
   int bufmax_ = 0;
+  // An RFC error block went to the client: a later report of the same
+  // failure would only repeat it.
+  bool rfc_error_sent_ = false;
 
  private:
   // Keeps a logon connection found by chandle alive while this request

@@ -156,6 +156,11 @@ int Qorrfc_Base_Request::handle_batch_callrfc2(RFC_HANDLE handle) {
   Qorrfc_Handler_Ref owner = Qorrfc_Handler_Registry::instance()->find(key.c_str());
   if (!gwinfo_ || !owner) {
     jobno.raise_tables(handle, "UNKNOWN_JOB");
+    // The job served here cannot deliver: its client is not left waiting
+    // for rows that will not come.
+    std::string line = "The background job asked with job number '" + std::string(jobno.jobno()) +
+                       "', which no request of this server announced; the job was ended";
+    send_error(line.c_str());
     return RESULT_ENDED;
   }
   jobno.set_token(owner->handle());

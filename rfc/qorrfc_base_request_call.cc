@@ -78,7 +78,10 @@ int Qorrfc_Base_Request::call_req_function() {
     request_connection_->sema().acquire();
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired rh sema\n"));
     withdraw_data_handle();
-    if (rc != RFC_OK) report_rfc_result(main_function_.get(), rc);
+    if (rc != RFC_OK)
+      report_rfc_result(main_function_.get(), rc);
+    else if (report_broken_job(data_connection_))
+      return RESULT_ENDED;
     return rc;
   }
   main_function_->call(rfc_handle_);
@@ -92,6 +95,17 @@ void Qorrfc_Base_Request::withdraw_data_handle() {
   if (Qorrfc_MQ_Registry::instance()->remove(key.c_str(), data_connection_->handle()) == 1)
     ACE_DEBUG((LM_DEBUG, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - no job took data handle '%s'\n",
                data_connection_->handle()));
+}
+
+bool Qorrfc_Base_Request::report_broken_job(Qorrfc_Base_Handler *data) {
+  if (data == nullptr || !data->batch_broken() || eod_flag_ == 'X' || killed_) return false;
+  if (!rfc_error_sent_) {
+    if (data->error_info().group != 0 || data->error_info().key[0] != '\0')
+      report_rfc_error(request_connection_, &data->error_info());
+    else
+      send_error("The connection to R/3 ended before the last rows of the background job");
+  }
+  return true;
 }
 
 int Qorrfc_Base_Request::start_gateway_loop(ACE_Message_Block *start, const char *operation) {
@@ -198,6 +212,9 @@ int Qorrfc_Base_Request::deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cbf *
   if (rows != ITAB_NULL && data->send_table(rows, 0) < 0) {
     eod_flag_ = 'X';
     killed_ = 1;
+    // The request connection may still be read: its client learns why the
+    // rows stopped. No error record: the data connection takes no more.
+    request_connection_->send_error("Extraction stopped: the data connection was closed", 0);
     return chunk->raise_tables(handle, "KILLED_BY_QOR");
   }
   if (eod_flag_ == 'X') data->send_table(nullptr, -data->row_width());

@@ -3,6 +3,7 @@
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
 
+#include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
 #include "qorrfcdc.h"
 
@@ -66,6 +67,9 @@ RFC_HANDLE Qorrfc_Base_Request::open_connection() {
 void Qorrfc_Base_Request::report_rfc_error(Qorrfc_Base_Handler *handler,
                                            const RFC_ERROR_INFO_EX *error) {
   if (error == nullptr) error = &error_info_;
+  if (handler == nullptr) handler = request_connection_;
+  rfc_error_sent_ = true;
+  if (handler != nullptr && handler->send_own_rfc_error(*error)) return;
   char line[1024];
   send_error("RFC Error:", 0, handler);
   ACE_OS::snprintf(line, 256, "Error Group: %d", static_cast<int>(error->group));

@@ -6,6 +6,7 @@
 #include <ace/Logging_Strategy.h>
 #include <ace/OS_NS_signal.h>
 #include <ace/OS_NS_stdio.h>
+#include <ace/OS_NS_arpa_inet.h>
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/OS_NS_unistd.h>
@@ -89,7 +90,22 @@ int qorrfc_service::take_lock(int port, const char *in_use_text, ACE_Process_Mut
 
 template <class ACCEPTOR>
 int qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor) {
-  addr = new ACE_INET_Addr(static_cast<u_short>(port));
+  // Every local interface, unless the administrator restricted the
+  // listeners to one address (a server beside the clients' network). Only
+  // a numeric address is taken: the start must not wait on name service.
+  const char *address = ACE_OS::getenv("QORRFC_BIND_ADDRESS");
+  if (address != nullptr && *address != '\0') {
+    in_addr ip;
+    if (ACE_OS::inet_pton(AF_INET, address, &ip) != 1) {
+      ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: QORRFC_BIND_ADDRESS <%s> is not an "
+                           "IPv4 address\n",
+                 port, address));
+      return -1;
+    }
+    addr = new ACE_INET_Addr(static_cast<u_short>(port), ACE_NTOHL(ip.s_addr));
+  } else {
+    addr = new ACE_INET_Addr(static_cast<u_short>(port));
+  }
   acceptor = new ACCEPTOR;
   // Serving goes on without a port that cannot be bound; the operator
   // must hear of it all the same.
@@ -149,10 +165,11 @@ int qorrfc_service::run() {
                         bcompat_lock_, bcompat_locked_);
   failed |= take_lock(options_.port(), "(%P|%t) Port %d already in use\n", lock_, locked_);
   if (!failed) {
-    if (options_.compat_port() != 0) open_listener(options_.compat_port(), compat_addr_, compat_acceptor_);
+    if (options_.compat_port() != 0)
+      failed |= open_listener(options_.compat_port(), compat_addr_, compat_acceptor_);
     if (options_.bcompat_port() != 0)
-      open_listener(options_.bcompat_port(), bcompat_addr_, bcompat_acceptor_);
-    open_listener(options_.port(), addr_, acceptor_);
+      failed |= open_listener(options_.bcompat_port(), bcompat_addr_, bcompat_acceptor_);
+    failed |= open_listener(options_.port(), addr_, acceptor_);
   }
   // On Unix the signal thread then stops the whole process in order; a
   // Windows service has no process group to signal and simply stops.

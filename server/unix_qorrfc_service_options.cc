@@ -10,6 +10,12 @@
 #include <ace/OS_NS_string.h>
 #include <ace/OS_NS_unistd.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <string>
+
 Platform_Options::Platform_Options() {
   ACE_OS::strcpy(name_, "qorrfcv9");
   ACE_OS::strcpy(workdir_, "/tmp");
@@ -17,8 +23,38 @@ Platform_Options::Platform_Options() {
 }
 
 Platform_Options::~Platform_Options() {
-  if (pid_file_ != ACE_INVALID_HANDLE) ACE_OS::close(pid_file_);
-  if (pid_file_written_) ACE_OS::unlink(pid_file_path());
+  if (pid_file_ != ACE_INVALID_HANDLE) {
+    ACE_OS::close(pid_file_);
+    ACE_OS::unlink(temp_pid_file_.c_str());
+  }
+  remove_pid_file();
+}
+
+void Platform_Options::remove_pid_file() {
+  // Only the file this process wrote: another server may have replaced it
+  // since, or someone may have put a link or another file in its place.
+  // A file made after ours was removed may get its inode number again, so
+  // the number written must still be there too.
+  if (!pid_file_written_ || !pid_file_identity_) return;
+  struct stat st;
+  if (::lstat(pid_file_path(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != pid_file_dev_ ||
+      st.st_ino != pid_file_ino_)
+    return;
+  ACE_HANDLE h = ACE_OS::open(pid_file_path(), O_RDONLY | O_NOFOLLOW);
+  if (h == ACE_INVALID_HANDLE) return;
+  char buf[sizeof pid_text_];
+  ssize_t n = ACE_OS::read(h, buf, sizeof buf);
+  ACE_OS::close(h);
+  if (n == static_cast<ssize_t>(ACE_OS::strlen(pid_text_)) &&
+      ACE_OS::memcmp(buf, pid_text_, static_cast<size_t>(n)) == 0)
+    ACE_OS::unlink(pid_file_path());
+}
+
+bool Platform_Options::pid_file_is_link() {
+  struct stat st;
+  if (::lstat(pid_file_path(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+  ACE_ERROR((LM_ERROR, "Refusing pid file <%s>: it is a symbolic link\n", pid_file_path()));
+  return true;
 }
 
 void Platform_Options::usage(const char *program) const {
@@ -67,7 +103,10 @@ const char *Platform_Options::pid_file_path() {
 }
 
 int Platform_Options::read_pid_file() {
-  ACE_HANDLE h = ACE_OS::open(pid_file_path(), O_RDONLY);
+  // The number read names a process group to signal: it must not come
+  // from whatever file a planted link points to.
+  if (pid_file_is_link()) return -1;
+  ACE_HANDLE h = ACE_OS::open(pid_file_path(), O_RDONLY | O_NOFOLLOW);
   if (h == ACE_INVALID_HANDLE) {
     ACE_ERROR((LM_ERROR, "Cannot open file <%s> %p\n", pid_file_path(), ""));
     return -1;
@@ -84,26 +123,41 @@ int Platform_Options::read_pid_file() {
 }
 
 int Platform_Options::create_pid_file() {
-  // Truncated, so that a longer stale number cannot leave digits behind.
-  pid_file_ = ACE_OS::open(pid_file_path(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // The server often runs as root with a work directory others may write
+  // to. The file is made anew beside the final name (never through a name
+  // someone else may have prepared) and renamed into place when written,
+  // which replaces a planted link itself rather than what it points to.
+  if (pid_file_is_link()) return -1;
+  temp_pid_file_ = std::string(pid_file_path()) + ".XXXXXX";
+  pid_file_ = ::mkstemp(&temp_pid_file_[0]);
   if (pid_file_ == ACE_INVALID_HANDLE) {
     ACE_ERROR((LM_ERROR, "Cannot create file <%s> %p\n", pid_file_path(), ""));
+    temp_pid_file_.clear();
     return -1;
   }
+  ::fchmod(pid_file_, 0644);
   return 0;
 }
 
 int Platform_Options::write_pid_file() {
   if (pid_file_ == ACE_INVALID_HANDLE) return -1;
-  char buf[32];
-  int len = ACE_OS::snprintf(buf, sizeof buf, "%d", static_cast<int>(ACE_OS::getpgid(0)));
-  ssize_t n = ACE_OS::write(pid_file_, buf, static_cast<size_t>(len));
+  int len = ACE_OS::snprintf(pid_text_, sizeof pid_text_, "%d",
+                             static_cast<int>(ACE_OS::getpgid(0)));
+  ssize_t n = ACE_OS::write(pid_file_, pid_text_, static_cast<size_t>(len));
+  struct stat st;
+  bool known = ::fstat(pid_file_, &st) == 0;
   ACE_OS::close(pid_file_);
   pid_file_ = ACE_INVALID_HANDLE;
-  if (n != len) {
+  if (n != len || !known || ::rename(temp_pid_file_.c_str(), pid_file_path()) != 0) {
     ACE_ERROR((LM_ERROR, "Problem writing file <%s> %p\n", pid_file_path(), ""));
+    ACE_OS::unlink(temp_pid_file_.c_str());
+    temp_pid_file_.clear();
     return -1;
   }
+  temp_pid_file_.clear();
+  pid_file_dev_ = st.st_dev;
+  pid_file_ino_ = st.st_ino;
+  pid_file_identity_ = true;
   return 0;
 }
 

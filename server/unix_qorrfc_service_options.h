@@ -13,12 +13,17 @@
 #include "nt_qorrfc_service_options.h"
 #else
 
+#include <sys/types.h>
+
+#include <string>
+
 #include "qorrfc_service_options.h"
 
 class Platform_Options : public Options {
  public:
   Platform_Options();
-  // Removes the pid file when this process wrote it.
+  // Removes the pid file when this process wrote it and it is still the
+  // file written.
   ~Platform_Options() override;
 
   // Fills the settings from the command line; exits with status 1 after
@@ -31,16 +36,22 @@ class Platform_Options : public Options {
 
   // workdir/name.pid, formatted on first use.
   const char *pid_file_path();
-  // The number at the start of the pid file, or -1.
+  // The number at the start of the pid file, or -1 (also when the path is
+  // a symbolic link).
   int read_pid_file();
-  // Opens the pid file for writing (0644 when created); 0 or -1.
+  // Creates a new file (0644) beside the pid file's path for writing;
+  // refuses a path that is a symbolic link. 0 or -1.
   int create_pid_file();
-  // Writes the process group id into the opened file and closes it.
+  // Writes the process group id into the new file, closes it and renames
+  // it to the pid file's path.
   int write_pid_file();
   void pid_file_written(int flag) { pid_file_written_ = flag; }
 
  private:
   void usage(const char *program) const;
+  // True (and logged) when the pid file's path is a symbolic link.
+  bool pid_file_is_link();
+  void remove_pid_file();
 
   char name_[128];
   char workdir_[1024];
@@ -48,6 +59,12 @@ class Platform_Options : public Options {
   int pid_file_written_ = 0;
   char pid_file_path_[1024];
   ACE_HANDLE pid_file_ = ACE_INVALID_HANDLE;
+  std::string temp_pid_file_;
+  // The written file, so that the stop removes that file and no other.
+  bool pid_file_identity_ = false;
+  char pid_text_[32] = "";
+  dev_t pid_file_dev_ = 0;
+  ino_t pid_file_ino_ = 0;
 };
 
 typedef ACE_Singleton<Platform_Options, ACE_SYNCH_MUTEX> QORRFC_OPTIONS;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "qorrfc_base_request.h"
@@ -72,6 +73,11 @@ class Qorrfc_V9function_Request : public Qorrfc_Base_Request {
   // The connection a callback's DHANDLE names (this request's own one
   // included); empty when none is registered under it.
   Qorrfc_Handler_Ref callback_connection(const char *dhandle);
+  // A DHANDLE value of R/3 as a handle text (cut at the first blank).
+  static std::string handle_text(const char *dhandle);
+  // Called when a callback named a data handle no connection has: the
+  // client is told that its call was ended.
+  void report_unknown_data_handle(const char *dhandle);
   // The session taken from the logon connection, or given back to it.
   void adopt_logon_session();
   void store_session(RFC_HANDLE handle);

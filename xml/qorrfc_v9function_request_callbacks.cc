@@ -18,13 +18,24 @@ namespace {
 const char SESSION_BREAK[] = "\nWarning: RFC Session break caused by invalid RFC handle\n";
 }  // namespace
 
-Qorrfc_Handler_Ref Qorrfc_V9function_Request::callback_connection(const char *dhandle) {
+std::string Qorrfc_V9function_Request::handle_text(const char *dhandle) {
   char name[Qorrfc_Base_Handler::HANDLE_RECORD_WIDTH + 2];
   ACE_OS::snprintf(name, sizeof name, "%s", dhandle);
   qorrfc_cut_at_blank(name);
+  return name;
+}
+
+Qorrfc_Handler_Ref Qorrfc_V9function_Request::callback_connection(const char *dhandle) {
+  std::string name = handle_text(dhandle);
   Qorrfc_Handler_Ref own(request_connection_);
-  if (ACE_OS::strcmp(name, own->handle()) == 0) return own;
-  return Qorrfc_Handler_Registry::instance()->find(name);
+  if (name == own->handle()) return own;
+  return Qorrfc_Handler_Registry::instance()->find(name.c_str());
+}
+
+void Qorrfc_V9function_Request::report_unknown_data_handle(const char *dhandle) {
+  std::string line = "The function module named data handle '" + handle_text(dhandle) +
+                     "', which is no connection of this server; the call was ended";
+  send_error(line.c_str());
 }
 
 int Qorrfc_V9function_Request::handle_data_chunk(RFC_HANDLE handle) {
@@ -43,6 +54,7 @@ int Qorrfc_V9function_Request::handle_data_chunk(RFC_HANDLE handle) {
     target = connection->request_handler()->current_request();
   if (target == nullptr) {
     chunk_->raise_tables(handle, "INVALID_DATA_HANDLE");
+    report_unknown_data_handle(chunk_->dhandle());
     return RESULT_ENDED;
   }
   target->send_table_lines(chunk_->mtab());
@@ -80,6 +92,7 @@ int Qorrfc_V9function_Request::handle_parameter_table(RFC_HANDLE handle) {
   Qorrfc_Base_Request *owner = connection ? connection->current_request() : nullptr;
   if (owner == nullptr) {
     getptab.raise_tables(handle, "INVALID_DATA_HANDLE");
+    report_unknown_data_handle(getptab.dhandle());
     return RESULT_ENDED;
   }
   // A name the client never passed is answered with no rows.

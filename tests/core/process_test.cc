@@ -68,7 +68,10 @@ TEST(ServerConnections, CompatibilityPortsGreetWithHandleLines) {
   }
 }
 
-TEST(ServerConnections, OversizedRequestsAreRefusedOnEveryPort) {
+// A request past the size limit is refused; a reply line too long for the
+// server's line buffer is cut, and still ends in a line feed, so that a
+// client reading lines sees it end.
+TEST(ServerConnections, OverlongInputIsRefusedOrItsReplyCutOnEveryPort) {
   int compat = qtest::free_port();
   qtest::ServerUnderTest server({"-c", std::to_string(compat)});
   ASSERT_TRUE(server.ready());
@@ -76,18 +79,31 @@ TEST(ServerConnections, OversizedRequestsAreRefusedOnEveryPort) {
     int port;
     size_t greeting;
     const char *refusal;
-  } cases[] = {{server.port(), 130, "E,request too large\n"},
-               {compat, 0, "ERROR request too large\n"}};
+    std::string cut_start;
+  } cases[] = {{server.port(), 130, "E,request too large\n", "E,no valid XML tag found in \"qqq"},
+               {compat, 0, "ERROR request too large\n", "ERROR unknown command 'qqq"}};
   for (const Case &k : cases) {
-    qtest::Conn c(k.port);
-    if (k.greeting)
-      c.read_exact(k.greeting);
-    else
-      c.read_line();
+    auto greeted = [&k] {
+      qtest::Conn c(k.port);
+      if (k.greeting)
+        c.read_exact(k.greeting);
+      else
+        c.read_line();
+      return c;
+    };
+    qtest::Conn c = greeted();
     std::thread sender([&] { c.send(std::string(16 * 1024 * 1024 + 1, 'z')); });
     EXPECT_EQ(c.read_line(30s), k.refusal);
     EXPECT_TRUE(c.wait_closed(10s));
     sender.join();
+
+    qtest::Conn d = greeted();
+    ASSERT_TRUE(d.send(std::string(3000, 'q') + "\n"));
+    std::string line = d.read_line();
+    EXPECT_EQ(line.size(), 1023u);
+    EXPECT_EQ(line.rfind(k.cut_start, 0), 0u) << line.substr(0, 60);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(line.find_first_not_of('q', k.cut_start.size()), line.size() - 1);
   }
 }
 

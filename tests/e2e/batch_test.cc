@@ -80,6 +80,17 @@ void slow_chunks(E2eSystem &sys) {
 
 const size_t kGenWidth = 100;
 
+// A slowed select of the generated table (in batch mode unless told
+// otherwise) whose first record has arrived; null when none came.
+std::unique_ptr<qorclient::MainSession> in_mid_transfer(E2eSystem &sys, SelectClient &client,
+                                                        bool batch = true) {
+  slow_chunks(sys);
+  auto request = client.send(sselect(client, batch, "ZSIM_GEN"));
+  Record record;
+  if (!client.data().read_record(kGenWidth, record)) return nullptr;
+  return request;
+}
+
 }  // namespace
 
 TEST(E2eBatch, DeliversTheRecordsOfTheDialogSelectAndUnregistersAtTheEnd) {
@@ -261,10 +272,9 @@ TEST(E2eBatch, ASurplusRightAfterOwnUnregistrationIsWaitedOut) {
 TEST(E2eBatch, AClientGoneDuringTheExtractionStopsTheJobOnly) {
   E2eSystem sys(1, batch_args());
   SelectClient client(sys);
-  slow_chunks(sys);
-  auto request = client.send(sselect(client, true, "ZSIM_GEN"));
+  auto request = in_mid_transfer(sys, client);
+  ASSERT_NE(request, nullptr);
   Record record;
-  ASSERT_TRUE(client.data().read_record(kGenWidth, record));
   request->close();
   client.data().close();
   ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] == 'A'; }))
@@ -282,10 +292,9 @@ TEST(E2eBatch, AClientGoneDuringTheExtractionStopsTheJobOnly) {
 TEST(E2eBatch, StopSignalDuringTheExtractionEndsInOrder) {
   E2eSystem sys(1, batch_args());
   SelectClient client(sys);
-  slow_chunks(sys);
-  auto request = client.send(sselect(client, true, "ZSIM_GEN"));
+  auto request = in_mid_transfer(sys, client);
+  ASSERT_NE(request, nullptr);
   Record record;
-  ASSERT_TRUE(client.data().read_record(kGenWidth, record));
   struct stat st;
   ASSERT_EQ(::stat(sys.pid_file().c_str(), &st), 0);
   int status = sys.server().stop(SIGTERM, std::chrono::seconds(10));
@@ -330,12 +339,57 @@ TEST(E2eBatch, AJobThatCannotStartEndsTheRequestAndItsRegistration) {
 TEST(E2eBatch, ARegistrationGoneInMidJobAbortsTheJob) {
   E2eSystem sys(1, batch_args());
   SelectClient client(sys);
-  slow_chunks(sys);
-  auto request = client.send(sselect(client, true, "ZSIM_GEN"));
+  auto request = in_mid_transfer(sys, client);
+  ASSERT_NE(request, nullptr);
   Record record;
-  ASSERT_TRUE(client.data().read_record(kGenWidth, record));
   sys.server().stop(SIGKILL);
   ASSERT_TRUE(eventually([&] { return !extraction_jobs(sys).empty() && extraction_jobs(sys)[0][0] == 'A'; }));
   EXPECT_TRUE(contains(extraction_jobs(sys)[0], "failed"));
   EXPECT_TRUE(contains(extraction_jobs(sys)[0], "|Job cancelled"));
+}
+
+// R/3 gone in mid job: the client is told on both connections, neither is
+// left open, and batch extractions work again once R/3 is back.
+TEST(E2eBatch, R3KilledInMidJobIsToldOnBothConnections) {
+  E2eSystem sys(1, batch_args());
+  SelectClient client(sys);
+  auto request = in_mid_transfer(sys, client);
+  ASSERT_NE(request, nullptr);
+  Record record;
+  sys.r3sim().kill();
+  while (client.data().read_record(kGenWidth, record) && record.kind == Record::Kind::kRow) {
+  }
+  EXPECT_EQ(record.kind, Record::Kind::kError);
+  Lines lines = request->read_until_closed();
+  ASSERT_GE(lines.size(), 2u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(lines[0], "OK");
+  EXPECT_FALSE(e2e::starting_with(lines, "E,").empty()) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(e2e::ends_within(client.data().stream()));
+  EXPECT_TRUE(sys.server().running());
+
+  sys.r3sim().restart();
+  SelectClient next(sys);
+  auto layout = e2e::dictionary_fields(sys, "SCARR");
+  SelectResult r = next.run(sselect(next, true, "SCARR"), width_of(layout));
+  EXPECT_EQ(r.lines, Lines{"OK"});
+  EXPECT_EQ(r.last.kind, Record::Kind::kEnd);
+}
+
+// The client closes the data connection in mid transfer: the request
+// connection, which it may still read, says why the rows stopped.
+TEST(E2eBatch, ADataConnectionClosedInMidTransferIsToldOnTheRequestConnection) {
+  E2eSystem sys(1, {"-V", "QORBATCH", "-B", "4000"});
+  for (bool batch : {false, true}) {
+    SCOPED_TRACE(batch ? "batch" : "dialog");
+    SelectClient client(sys);
+    auto request = in_mid_transfer(sys, client, batch);
+    ASSERT_NE(request, nullptr);
+    client.data().close();
+    Lines lines = request->read_until_closed();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "OK");
+    EXPECT_EQ(lines.back(), "E,Extraction stopped: the data connection was closed")
+        << ::testing::PrintToString(lines);
+  }
+  EXPECT_TRUE(eventually([&] { return registrations(sys) == 0; }));
 }

@@ -347,6 +347,39 @@ TEST(E2eBcompat, ARequestClientGoneDuringTheJobStopsIt) {
   EXPECT_TRUE(eventually([&] { return bs.registrations() == 0; }));
 }
 
+// R/3 gone while its job delivers: R carries the RFC error lines in this
+// protocol's form before its closing OK, D ends at once, and the next
+// extraction works once R/3 is back.
+TEST(E2eBcompat, R3KilledInMidJobGivesErrorLinesAndEndsTheRows) {
+  BcompatSystem bs;
+  auto l = bs.logged_on();
+  bs.fault("CHUNK_DELAY", "", 20);
+  auto d = bs.open();
+  auto r = bs.request(*l, *d, {"TABLE ZSIM_GEN", "LENGTH 100"});
+  Lines lines;
+  ASSERT_TRUE(r->read_reply(lines));
+  CompatRecord rec;
+  ASSERT_TRUE(d->read_record(100, rec));
+  bs.sys().r3sim().kill();
+  auto start = std::chrono::steady_clock::now();
+  while (d->read_record(100, rec)) {
+  }
+  EXPECT_TRUE(d->at_end());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 15s) << "D held open";
+  EXPECT_TRUE(r->read_reply(lines)) << r->error();
+  ASSERT_GE(lines.size(), 2u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(lines.front().rfind("ERROR", 0), 0u) << lines.front();
+  EXPECT_EQ(lines.back(), "ERROR RFC request terminated");
+  for (const auto &line : lines) EXPECT_NE(line.rfind("E,", 0), 0u) << line;
+
+  bs.sys().r3sim().restart();
+  auto again = bs.logged_on();
+  Outcome o = bs.extract(*again, {"TABLE SCARR", "LENGTH 20"}, 20);
+  EXPECT_TRUE(o.last_ok);
+  EXPECT_TRUE(o.stream_whole);
+  EXPECT_EQ(o.rows.size(), bs.expected("SCARR", "", 20).size());
+}
+
 TEST(E2eBcompat, QorcliCompatBatchPrintsTheRows) {
   BcompatSystem bs;
   qorclient::LogonOptions l = bs.sys().logon();

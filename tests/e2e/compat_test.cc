@@ -82,6 +82,15 @@ class CompatSystem {
     return o;
   }
   void sql(const std::string &statement) { sys_.r3sim().db().exec(statement); }
+  // R linked to l and d for the generated table in records of 100 bytes,
+  // DCONNECT sent; true once its first "OK" (the data starts) arrived.
+  bool start_long_extraction(CompatSession &l, CompatSession &d, CompatSession &r,
+                             std::vector<std::string> &lines) {
+    for (std::string c : {"CHANDLE " + l.handle(), "DHANDLE " + d.handle(),
+                          std::string("TABLE ZSIM_GEN"), std::string("LENGTH 100")})
+      if (!r.command(c)) return false;
+    return r.send("DCONNECT") && r.read_reply(lines);
+  }
 
  private:
   int port_;
@@ -269,12 +278,8 @@ TEST(E2eCompat, DataConnectionClosingMidTransferStopsR3) {
   auto l = cs.logged_on();
   int64_t before = cs.sys().last_call();
   auto d = cs.open(), r = cs.open();
-  for (std::string c : {"CHANDLE " + l->handle(), "DHANDLE " + d->handle(),
-                        std::string("TABLE ZSIM_GEN"), std::string("LENGTH 100")})
-    ASSERT_TRUE(r->command(c)) << c;
-  ASSERT_TRUE(r->send("DCONNECT"));
   std::vector<std::string> lines;
-  ASSERT_TRUE(r->read_reply(lines));
+  ASSERT_TRUE(cs.start_long_extraction(*l, *d, *r, lines));
   CompatRecord rec;
   for (int i = 0; i < 10; ++i) ASSERT_TRUE(d->read_record(100, rec));
   d->close();
@@ -285,6 +290,40 @@ TEST(E2eCompat, DataConnectionClosingMidTransferStopsR3) {
   auto call = e2e::starting_with(calls, std::string("CALL ") + MODULE);
   ASSERT_EQ(call.size(), 1u);
   EXPECT_NE(call[0].find("|CALLER_D exception KILLED_BY_QOR"), std::string::npos) << call[0];
+}
+
+// R/3 gone in mid transfer: the records stop with the incomplete end's
+// message, the request connection carries the RFC error lines, and the
+// next extraction works once R/3 is back.
+TEST(E2eCompat, R3KilledInMidExtractionGivesErrorLines) {
+  CompatSystem cs;
+  auto l = cs.logged_on();
+  cs.sql(std::string("INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, NTH, TIMES) VALUES ('") + MODULE +
+         "', 'SLOW_CHUNK', 20, 1)");
+  auto d = cs.open(), r = cs.open();
+  std::vector<std::string> lines;
+  ASSERT_TRUE(cs.start_long_extraction(*l, *d, *r, lines));
+  CompatRecord rec;
+  ASSERT_TRUE(d->read_record(100, rec));
+  cs.sys().r3sim().kill();
+  std::vector<CompatRecord> records;
+  while (d->read_record(100, rec)) records.push_back(rec);
+  EXPECT_TRUE(d->at_end());
+  // A record cut short is completed first; the incomplete end's message
+  // comes last.
+  std::vector<std::string> messages = texts(records, CompatRecord::Kind::kMessage);
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.back(), message_records(NO_COMPLETION, 100).front());
+  EXPECT_FALSE(r->read_reply(lines)) << "no final OK after a failed call";
+  ASSERT_GE(lines.size(), 2u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(lines.front().rfind("ERROR+ Group=", 0), 0u) << lines.front();
+  EXPECT_EQ(lines.back(), "ERROR RFC request terminated");
+
+  cs.sys().r3sim().restart();
+  auto again = cs.logged_on();
+  Outcome o = cs.extract(*again, {"TABLE SCARR", "LENGTH 10"}, 10);
+  EXPECT_TRUE(o.last_ok);
+  EXPECT_FALSE(texts(o.records, CompatRecord::Kind::kData).empty());
 }
 
 TEST(E2eCompat, QorcliCompatPrintsTheRecords) {

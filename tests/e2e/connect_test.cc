@@ -7,6 +7,7 @@
 #include <regex>
 
 #include "call_lists.h"
+#include "compat_session.h"
 #include "e2e_system.h"
 #include "loopback.h"
 #include "password_encoder.h"
@@ -190,4 +191,38 @@ TEST(E2eConnect, QorcliInfoPrintsTheLineOrTheServersErrors) {
   EXPECT_EQ(cli.stdout_text(), "");
   EXPECT_EQ(cli.stderr_text().rfind("E,RFC Error:\nE,Error Group: 103\n", 0), 0u)
       << cli.stderr_text();
+}
+
+// The password encoding is a fixed public table, so neither the password
+// nor its encoded form may reach the log, at any level, on any port.
+TEST(E2eConnect, NoPasswordInTheLogAtAnyLevel) {
+  for (int level = 1; level <= 6; ++level) {
+    SCOPED_TRACE("debug level " + std::to_string(level));
+    const int compat = qtest::free_port(), bcompat = qtest::free_port();
+    E2eSystem sys(level, {"-c", std::to_string(compat), "-b",
+                          "-p " + std::to_string(bcompat) + " -V QORBATCH"});
+    ASSERT_TRUE(qtest::wait_for_port(compat));
+    ASSERT_TRUE(qtest::wait_for_port(bcompat));
+    qorclient::LogonOptions logon = sys.logon();
+    const std::string encoded = qorclient::encode_password(logon.password);
+    for (bool plain : {false, true}) {
+      logon.plain_password = plain;
+      EXPECT_EQ(sys.connect(connect_element(logon)).rfind("E,", 0), std::string::npos);
+    }
+    for (int port : {compat, bcompat}) {
+      qorclient::CompatSession s(std::chrono::seconds(20));
+      ASSERT_TRUE(s.open("127.0.0.1", port)) << s.error();
+      for (const auto &c : qorclient::compat_logon_commands(sys.logon()))
+        EXPECT_TRUE(s.command(c)) << c;
+      // CPICPARM carries the password for the extraction as well.
+      EXPECT_TRUE(s.command("CPICPARM p " + encoded));
+      EXPECT_TRUE(s.command("CCONNECT")) << s.error();
+    }
+    const std::string log = sys.log();
+    EXPECT_EQ(log.find(logon.password), std::string::npos) << log;
+    EXPECT_EQ(log.find(encoded), std::string::npos) << log;
+    if (level >= 3) {
+      EXPECT_NE(log.find("CPARM p ????????"), std::string::npos) << log;
+    }
+  }
 }

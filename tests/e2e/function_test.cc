@@ -269,11 +269,13 @@ TEST(E2eFunction, CallbacksServeInputTablesAndChunksForTheirDataHandle) {
   ASSERT_TRUE(client.logon().read_record(16, record));
   EXPECT_EQ(record.bytes, input.rows[0]);
 
-  // An unregistered handle: R/3 gets the exception, the request ends.
+  // An unregistered handle: R/3 gets the exception, the client an E-line,
+  // and the request ends.
   int64_t before = sys.last_call();
   FunctionCall unknown = callbacks("9999no-such-connection", "");
   EXPECT_EQ(client.run_to_close(unknown.element(client.logon().handle(), client.data().handle())),
-            Lines{});
+            Lines{"E,The function module named data handle '9999no-such-connection', which is no "
+                  "connection of this server; the call was ended"});
   auto logged = wait_for_calls(sys, before, "CALLBACK Z_QOR_GET_PARAMETER_TABLE");
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].find("exception INVALID_DATA_HANDLE"), std::string::npos) << logged[0];
@@ -324,7 +326,8 @@ TEST(E2eFunction, TransportPathRunsTheModuleInR3) {
   EXPECT_EQ(lines, (Lines{"D," + padded("ZJOBROWS", 30) + ",1", "D," + padded("ZJOBROWS", 30) + ",2",
                           "EOF"}));
   lines = client.run_to_close("<function name=\"ZSIM_FUNC_JOB_UNKNOWN\" " + client.handles() + "/>");
-  EXPECT_EQ(lines, Lines{});
+  ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(lines[0].rfind("E,The background job asked with job number '", 0), 0u) << lines[0];
   r3sim::Stmt s = sys.r3sim().db().prepare(
       "SELECT COUNT(*) FROM TBTCJOBLOG WHERE TEXT = 'Z_QOR_GET_TOKEN raised UNKNOWN_JOB'");
   ASSERT_TRUE(s.step());
@@ -353,4 +356,36 @@ TEST(E2eFunction, QorcliCallPrintsValuesAndTables) {
   EXPECT_EQ(cli.stdout_text(),
             "UPPER=HELLO\nINVERTED=FFFFFFFFFFFFFFFF\nROWS: 3 rows\nponmlkjihgfedcba\n"
             "FEDCBA9876543210\nZSIM_FUNC_PARAMS\n");
+}
+
+// R/3 gone while a function module runs: the client gets the RFC error
+// block, and calls work again once R/3 is back.
+TEST(E2eFunction, R3KilledInMidCallGivesTheRfcErrorBlock) {
+  E2eSystem sys;
+  FunctionClient client(sys);
+  sys.r3sim().db().exec(
+      "INSERT INTO ZSIM_FAULTS (FUNCNAME, FAULT, ARG, NTH, TIMES) "
+      "VALUES ('STFC_CONNECTION', 'DELAY', '', 5000, 1)");
+  FunctionCall ping{"STFC_CONNECTION", {exporting("REQUTEXT", "x", 10), importing("ECHOTEXT", 10)}, {}};
+  client.send(ping);
+  // R/3 took the delay (its row goes as it fires): the call waits there.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  for (;;) {
+    r3sim::Stmt s = sys.r3sim().db().prepare(
+        "SELECT COUNT(*) FROM ZSIM_FAULTS WHERE FUNCNAME = 'STFC_CONNECTION'");
+    ASSERT_TRUE(s.step());
+    if (s.integer(0) == 0) break;
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  sys.r3sim().kill();
+  Lines lines = client.request().read_until_closed();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "E,RFC Error:") << ::testing::PrintToString(lines);
+  EXPECT_TRUE(sys.server().running());
+
+  sys.r3sim().restart();
+  FunctionClient again(sys);
+  FunctionReply reply = again.run(ping);
+  EXPECT_FALSE(reply.failed()) << reply.error;
 }

@@ -192,4 +192,10 @@ int settled(const std::function<int()> &count) {
   return last;
 }
 
+bool ends_within(qorclient::SocketStream &stream, std::chrono::milliseconds limit) {
+  std::string rest;
+  stream.read_exact(std::string::npos / 2, rest, limit);
+  return stream.at_eof();
+}
+
 }  // namespace e2e

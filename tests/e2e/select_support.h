@@ -15,6 +15,7 @@
 
 #include "abap_field.h"
 #include "e2e_system.h"
+#include "socket_stream.h"
 
 namespace e2e {
 
@@ -68,6 +69,10 @@ void add_fault(E2eSystem &sys, const std::string &fault, const std::string &arg,
 int registrations(E2eSystem &sys, const std::string &progid = "QORRFC");
 // "STATUS|log line|log line..." of every extraction job, oldest first.
 std::vector<std::string> extraction_jobs(E2eSystem &sys);
+// True when the server ends the connection within the time; what comes
+// before the end is dropped.
+bool ends_within(qorclient::SocketStream &stream,
+                 std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // Descriptors and threads of a process, from /proc.
 int open_fds(pid_t pid);

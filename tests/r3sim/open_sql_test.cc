@@ -98,4 +98,5 @@ TEST_F(OpenSqlTest, AggregatesInHavingAndTheirLiteralTypes) {
   EXPECT_THROW(translator_.translate("MEDIAN( price ) GT 1"), OpenSqlError);
   EXPECT_THROW(translator_.translate("SUM( 'x' ) GT 1"), OpenSqlError);
   EXPECT_THROW(translator_.translate("PRICE * 2 GT 1"), OpenSqlError);
+  EXPECT_THROW(translator_.translate("MIN( MIN( CARRID ) ) GT 1"), OpenSqlError);
 }

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -107,6 +108,84 @@ TEST(ServerProcess, ForegroundRunWritesPidFileAndRemovesItAtStop) {
   const std::string line = "#-#-# #:#:#.#(#|#) ";
   EXPECT_TRUE(qtest::contains_match(log, line + "qorrfc_service 4.1 2005-08-12 starting\n")) << log;
   EXPECT_TRUE(qtest::contains_match(log, line + "qorrfc_service 4.1 2005-08-12 stopping\n")) << log;
+}
+
+// The work directory may be writable by others while the server runs as
+// root: a link planted at the pid file's path must never be written
+// through, read for -k, or removed at the stop in place of the server's own.
+TEST(ServerProcess, PidFileIsNeverWrittenOrReadThroughALink) {
+  qtest::TempDir dir;
+  const std::string victim = dir.file("victim");
+  std::ofstream(victim) << "precious";
+  const std::string linked = qtest::unique_name(), dangling = qtest::unique_name();
+  ASSERT_EQ(symlink(victim.c_str(), dir.file(linked + ".pid").c_str()), 0);
+  ASSERT_EQ(symlink(dir.file("absent").c_str(), dir.file(dangling + ".pid").c_str()), 0);
+  for (const std::string &name : {linked, dangling}) {
+    const std::string path = dir.file(name + ".pid");
+    qtest::ServerUnderTest server({"-w", dir.path()}, 1, 0, true, name);
+    ASSERT_TRUE(server.ready());
+    EXPECT_TRUE(server.proc().wait_for_stderr("Refusing pid file <" + path +
+                                              ">: it is a symbolic link\n"));
+    std::string err;
+    EXPECT_EQ(run({"-k", "-n", name, "-w", dir.path()}, &err), 0);
+    EXPECT_NE(err.find("Refusing pid file <" + path + ">"), std::string::npos) << err;
+    EXPECT_TRUE(server.proc().running()) << "-k signalled through a link";
+    EXPECT_EQ(qtest::exit_code(server.proc().stop(SIGTERM)), 0);
+    char target[256] = {0};
+    EXPECT_GT(readlink(path.c_str(), target, sizeof target - 1), 0) << "the link was removed";
+  }
+  EXPECT_EQ(read_file(victim), "precious");
+  EXPECT_FALSE(exists(dir.file("absent")));
+  // Nothing but the pid files' paths and the victim: no temporary file left.
+  EXPECT_EQ(std::system(("test $(ls -A " + dir.path() + " | wc -l) -eq 3").c_str()), 0);
+}
+
+TEST(ServerProcess, StopRemovesOnlyThePidFileItWrote) {
+  qtest::TempDir dir;
+  const std::string name = qtest::unique_name(), path = dir.file(name + ".pid");
+  // A stale file from an earlier run is replaced, whatever it held.
+  std::ofstream(path) << "123456789012345";
+  qtest::ServerUnderTest server({"-w", dir.path()}, 1, 0, true, name);
+  ASSERT_TRUE(server.ready());
+  EXPECT_EQ(read_file(path), std::to_string(server.proc().pid()));
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+  // Someone else's file now stands at the path: the stop leaves it there.
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  std::ofstream(path) << "another";
+  EXPECT_EQ(qtest::exit_code(server.proc().stop(SIGTERM)), 0);
+  EXPECT_EQ(read_file(path), "another");
+}
+
+// An administrator may restrict every port to one address; unset, they
+// listen on every local interface.
+TEST(ServerProcess, BindAddressRestrictsEveryPort) {
+  qtest::TempDir dir;
+  const int port = qtest::free_port(), compat = qtest::free_port();
+  qtest::ChildProcess server(
+      {qtest::bin("qorrfc_server"), "-d", "1", "-w", dir.path(), "-n", qtest::unique_name(), "-p",
+       std::to_string(port), "-c", std::to_string(compat)},
+      {{"QORRFC_BIND_ADDRESS", "127.0.0.2"}});
+  ASSERT_TRUE(qtest::wait_for_port(port, 20s, "127.0.0.2"));
+  qtest::Conn c;
+  ASSERT_TRUE(c.connect(compat, "127.0.0.2"));
+  EXPECT_EQ(c.read_line().substr(0, 7), "HANDLE ");
+  EXPECT_FALSE(c.connect(port, "127.0.0.1"));
+  EXPECT_FALSE(c.connect(compat, "127.0.0.1"));
+  EXPECT_EQ(qtest::exit_code(server.stop(SIGTERM)), 0);
+
+  qtest::ServerUnderTest everywhere;
+  ASSERT_TRUE(everywhere.ready());
+  EXPECT_TRUE(qtest::wait_for_port(everywhere.port(), 5s, "127.0.0.2"));
+
+  qtest::ChildProcess wrong({qtest::bin("qorrfc_server"), "-d", "1", "-w", dir.path(), "-n",
+                             qtest::unique_name(), "-p", std::to_string(qtest::free_port())},
+                            {{"QORRFC_BIND_ADDRESS", "127.0.0.300"}});
+  EXPECT_EQ(qtest::exit_code(wrong.wait_exit(20s)), 0);
+  EXPECT_NE(wrong.stderr_text().find("QORRFC_BIND_ADDRESS <127.0.0.300> is not an IPv4 address"),
+            std::string::npos)
+      << wrong.stderr_text();
 }
 
 TEST(ServerProcess, KillOptionStopsTheNamedServer) {

@@ -15,11 +15,11 @@
 namespace qtest {
 
 namespace {
-sockaddr_in loopback_addr(int port) {
+sockaddr_in loopback_addr(int port, const char *address = "127.0.0.1") {
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_port = htons(static_cast<uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, address, &a.sin_addr);
   return a;
 }
 }  // namespace
@@ -44,11 +44,11 @@ int free_port() {
   return 0;
 }
 
-bool wait_for_port(int port, std::chrono::milliseconds timeout) {
+bool wait_for_port(int port, std::chrono::milliseconds timeout, const std::string &address) {
   auto end = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < end) {
     Conn c;
-    if (c.connect(port)) return true;
+    if (c.connect(port, address)) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
@@ -68,10 +68,10 @@ Conn &Conn::operator=(Conn &&o) noexcept {
   return *this;
 }
 
-bool Conn::connect(int port) {
+bool Conn::connect(int port, const std::string &address) {
   close();
   fd_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback_addr(port);
+  sockaddr_in a = loopback_addr(port, address.c_str());
   if (::connect(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
     close();
     return false;

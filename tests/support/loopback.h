@@ -11,8 +11,10 @@ namespace qtest {
 // A port on 127.0.0.1 that was free a moment ago.
 int free_port();
 
-// Waits until something accepts connections on 127.0.0.1:port.
-bool wait_for_port(int port, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+// Waits until something accepts connections on address:port (a loopback
+// address).
+bool wait_for_port(int port, std::chrono::milliseconds timeout = std::chrono::seconds(20),
+                   const std::string &address = "127.0.0.1");
 
 class Conn {
  public:
@@ -24,7 +26,7 @@ class Conn {
   Conn(const Conn &) = delete;
   Conn &operator=(const Conn &) = delete;
 
-  bool connect(int port);
+  bool connect(int port, const std::string &address = "127.0.0.1");
   bool is_open() const { return fd_ >= 0; }
   int fd() const { return fd_; }
 
