@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "compat_session.h"
 #include "loopback.h"
 #include "row_builder.h"
@@ -80,6 +81,10 @@ TEST(E2eCapacity, IdleConnectionsPastTheSelectLimitLeaveRoomForOthers) {
 }
 
 TEST(E2eCapacity, OutOfDescriptorsTheClientIsToldAndTheLogSaysSoOnce) {
+  // The sanitizers' runtime opens a pipe to check that an object's type
+  // record is readable; with no descriptor left that check fails and it
+  // reports a valid object as having an invalid type.
+  if (qtest::kSanitizerBuild) GTEST_SKIP() << "the sanitizer runtime needs free descriptors";
   const int compat = qtest::free_port();
   e2e::ServerSetup setup;
   setup.descriptor_limit = 48;

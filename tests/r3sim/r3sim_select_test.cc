@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "child_process.h"
 #include "select_fixture.h"
 
 using r3simtest::SelectAsk;
@@ -192,13 +193,6 @@ TEST_F(SelectTest, GeneratedTablesOfAnyWidthStream) {
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 // Peak resident memory of a process in KiB (VmHWM).
 long peak_kib(pid_t pid) {
@@ -212,7 +206,7 @@ long peak_kib(pid_t pid) {
 }  // namespace
 
 TEST_F(SelectTest, LargeExtractionsStreamInFlatMemory) {
-  if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's quarantine keeps freed chunks";
+  if (qtest::kSanitizerBuild) GTEST_SKIP() << "the sanitizer's quarantine keeps freed chunks";
   // 256 MiB through the SQL path (a condition) and the computed path.
   sim_.db().exec(
       "INSERT INTO DD02L (TABNAME, TABCLASS, GENROWS, GENWIDTH) VALUES ('ZBIG', 'GENER', 524288, "

@@ -67,6 +67,16 @@ int exit_code(int status);
 // ThreadSanitizer, LeakSanitizer) found in a log, or empty.
 std::string sanitizer_report(const std::string &log);
 
+// Whether this build (and so every program it built) runs under
+// AddressSanitizer, which CI combines with UndefinedBehaviorSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitizerBuild = true;
+#elif defined(__has_feature)
+constexpr bool kSanitizerBuild = __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitizerBuild = false;
+#endif
+
 // A temporary folder, removed with its contents at destruction.
 class TempDir {
  public:
