@@ -89,7 +89,35 @@ int qorrfc_service::take_lock(int port, const char *in_use_text, ACE_Process_Mut
 }
 
 template <class ACCEPTOR>
-int qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor) {
+void qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor) {
+  addr = new ACE_INET_Addr(static_cast<u_short>(port), bind_address_);
+  acceptor = new ACCEPTOR;
+  // Serving goes on without a port that cannot be bound; the operator
+  // must hear of it all the same.
+  if (acceptor->open(*addr, ACE_Reactor::instance(), 0, 1, 1) == -1) {
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: %m\n", port));
+    return;
+  }
+  // The acceptor listens with a queue of five. When many clients connect
+  // at once the kernel drops the handshakes that do not fit; such a client
+  // believes it is connected and waits for its handle record until it
+  // gives up. A queue as long as the system allows keeps them all.
+  ACE_OS::listen(acceptor->get_handle(), SOMAXCONN);
+}
+
+int qorrfc_service::read_environment() {
+  const char *text = ACE_OS::getenv("QORRFC_KEPT_LOGON_SECONDS");
+  if (text != nullptr && *text != '\0') {
+    char *end = nullptr;
+    long seconds = ACE_OS::strtol(text, &end, 10);
+    if (*end != '\0' || seconds < 0)
+      ACE_ERROR((LM_ERROR,
+                 "%D(%P|%t) QORRFC_KEPT_LOGON_SECONDS=\"%s\" is not a number of seconds; "
+                 "kept logons end after %d s\n",
+                 text, static_cast<int>(Qorrfc_Compat_Handler::kept_logon_limit())));
+    else
+      Qorrfc_Compat_Handler::kept_logon_limit(seconds);
+  }
   // Every local interface, unless the administrator restricted the
   // listeners to one address (a server beside the clients' network). Only
   // a numeric address is taken: the start must not wait on name service.
@@ -97,43 +125,14 @@ int qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acc
   if (address != nullptr && *address != '\0') {
     in_addr ip;
     if (ACE_OS::inet_pton(AF_INET, address, &ip) != 1) {
-      ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: QORRFC_BIND_ADDRESS <%s> is not an "
-                           "IPv4 address\n",
-                 port, address));
+      ACE_ERROR((LM_ERROR,
+                 "%D(%P|%t) Cannot listen: QORRFC_BIND_ADDRESS <%s> is not an IPv4 address\n",
+                 address));
       return -1;
     }
-    addr = new ACE_INET_Addr(static_cast<u_short>(port), ACE_NTOHL(ip.s_addr));
-  } else {
-    addr = new ACE_INET_Addr(static_cast<u_short>(port));
+    bind_address_ = ACE_NTOHL(ip.s_addr);
   }
-  acceptor = new ACCEPTOR;
-  // Serving goes on without a port that cannot be bound; the operator
-  // must hear of it all the same.
-  if (acceptor->open(*addr, ACE_Reactor::instance(), 0, 1, 1) == -1) {
-    ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: %m\n", port));
-    return 0;
-  }
-  // The acceptor listens with a queue of five. When many clients connect
-  // at once the kernel drops the handshakes that do not fit; such a client
-  // believes it is connected and waits for its handle record until it
-  // gives up. A queue as long as the system allows keeps them all.
-  ACE_OS::listen(acceptor->get_handle(), SOMAXCONN);
   return 0;
-}
-
-void qorrfc_service::read_environment() {
-  const char *text = ACE_OS::getenv("QORRFC_KEPT_LOGON_SECONDS");
-  if (text == nullptr || *text == '\0') return;
-  char *end = nullptr;
-  long seconds = ACE_OS::strtol(text, &end, 10);
-  if (*end != '\0' || seconds < 0) {
-    ACE_ERROR((LM_ERROR,
-               "%D(%P|%t) QORRFC_KEPT_LOGON_SECONDS=\"%s\" is not a number of seconds; "
-               "kept logons end after %d s\n",
-               text, static_cast<int>(Qorrfc_Compat_Handler::kept_logon_limit())));
-    return;
-  }
-  Qorrfc_Compat_Handler::kept_logon_limit(seconds);
 }
 
 int qorrfc_service::run() {
@@ -142,7 +141,7 @@ int qorrfc_service::run() {
   // for them: ACE's singleton checks for an instance without a lock first.
   Qorrfc_Handler_Registry::instance();
   Qorrfc_MQ_Registry::instance();
-  read_environment();
+  int failed = read_environment();
   init_xml();
   RfcInit();
   if (options_.debug_level() > 5) {
@@ -156,20 +155,18 @@ int qorrfc_service::run() {
   // answering (a second server started next to this one, a script that
   // waits for a port) must find all our locks already held, or two
   // servers could each take a part of the same ports.
-  int failed = 0;
-  if (options_.compat_port() != 0)
+  if (!failed && options_.compat_port() != 0)
     failed |= take_lock(options_.compat_port(), "(%P|%t) Dialog compatibility port %d already in use\n",
                         compat_lock_, compat_locked_);
-  if (options_.bcompat_port() != 0)
+  if (!failed && options_.bcompat_port() != 0)
     failed |= take_lock(options_.bcompat_port(), "(%P|%t) Batch compatibility port %d already in use\n",
                         bcompat_lock_, bcompat_locked_);
-  failed |= take_lock(options_.port(), "(%P|%t) Port %d already in use\n", lock_, locked_);
+  if (!failed) failed |= take_lock(options_.port(), "(%P|%t) Port %d already in use\n", lock_, locked_);
   if (!failed) {
-    if (options_.compat_port() != 0)
-      failed |= open_listener(options_.compat_port(), compat_addr_, compat_acceptor_);
+    if (options_.compat_port() != 0) open_listener(options_.compat_port(), compat_addr_, compat_acceptor_);
     if (options_.bcompat_port() != 0)
-      failed |= open_listener(options_.bcompat_port(), bcompat_addr_, bcompat_acceptor_);
-    failed |= open_listener(options_.port(), addr_, acceptor_);
+      open_listener(options_.bcompat_port(), bcompat_addr_, bcompat_acceptor_);
+    open_listener(options_.port(), addr_, acceptor_);
   }
   // On Unix the signal thread then stops the whole process in order; a
   // Windows service has no process group to signal and simply stops.

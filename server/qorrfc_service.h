@@ -45,13 +45,17 @@ class qorrfc_service {
   // A port's lock: 0, or -1 (logged with in_use_text) when another
   // process holds it.
   static int take_lock(int port, const char *in_use_text, ACE_Process_Mutex *&lock, bool &locked);
-  // A port's listener, opened once every port's lock is held.
+  // A port's listener, opened once every port's lock is held; a port that
+  // cannot be bound is logged and left out.
   template <class ACCEPTOR>
-  int open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor);
-  // Reads the settings that come from the environment (see the man page).
-  static void read_environment();
+  void open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&acceptor);
+  // Reads the settings that come from the environment (see the man page):
+  // 0, or -1 (logged) when the server cannot start with them.
+  int read_environment();
 
   const Options &options_;
+  // The one address the ports listen on (host order); any by default.
+  ACE_UINT32 bind_address_ = INADDR_ANY;
   ACE_INET_Addr *addr_ = nullptr;
   ACE_INET_Addr *compat_addr_ = nullptr;
   ACE_INET_Addr *bcompat_addr_ = nullptr;
