@@ -41,12 +41,22 @@ void Gateway::refresh(const std::string &progid) {
   }
 }
 
+// A program that has closed its connection is no longer registered, also
+// while the caller it served still holds the conversation: a busy
+// registration is not read (its bytes belong to the caller), so its end is
+// seen by the hang-up alone.
+bool Gateway::hung_up(const Registration &r) {
+  pollfd p{r.socket->fd(), POLLRDHUP, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 void Gateway::count(const std::string &progid, int &ninit, int &nready, int &nbusy) {
   std::lock_guard<std::mutex> lock(mutex_);
   refresh(progid);
   ninit = nready = nbusy = 0;
   for (const Entry &r : regs_) {
     if (r->progid != progid) continue;
+    if (r->state == State::Busy && hung_up(*r)) continue;
     if (r->state == State::Init) ++ninit;
     if (r->state == State::Ready) ++nready;
     if (r->state == State::Busy || r->state == State::Used) ++nbusy;

@@ -40,6 +40,7 @@ class Gateway : public std::enable_shared_from_this<Gateway> {
   };
   using Entry = std::shared_ptr<Registration>;
 
+  static bool hung_up(const Registration &r);
   // Takes in what idle programs sent (READY, CLOSE, end of connection).
   void refresh(const std::string &progid);
   void release(const Entry &reg, bool clean);

@@ -4,6 +4,8 @@
 // compatibility logons that nobody names any more.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -116,6 +118,40 @@ TEST(E2eCapacity, OutOfDescriptorsTheClientIsToldAndTheLogSaysSoOnce) {
   EXPECT_TRUE(sys.server().wait_for_stderr("Accepting connections again; 7 refused meanwhile"))
       << sys.log();
   EXPECT_EQ(occurrences(sys.log(), "Refusing new connections: out of descriptors"), 1u) << sys.log();
+}
+
+// Out of threads (the administrator's per-user limit reached): each
+// further client hears why, the log says so once, and once the held
+// connections are gone the server serves again with no thread left over.
+TEST(E2eCapacity, OutOfThreadsTheClientIsToldAndTheServerRecovers) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can run the server under a user id of its own";
+  e2e::ServerSetup setup;
+  setup.thread_limit = 24;
+  E2eSystem sys(1, {}, setup);
+  const pid_t pid = sys.server().pid();
+  const int idle_threads = settled([&] { return threads(pid); });
+  ASSERT_LT(idle_threads, setup.thread_limit) << sys.log();
+  {
+    std::vector<std::unique_ptr<MainSession>> held;
+    std::string refusal;
+    for (int i = 0; i < 2 * setup.thread_limit && refusal.empty(); ++i) {
+      held.push_back(std::make_unique<MainSession>(10s));
+      if (!held.back()->open("127.0.0.1", sys.server_port())) refusal = held.back()->error();
+    }
+    ASSERT_EQ(refusal, "server busy: no room for another connection, try again later") << sys.log();
+    for (int i = 0; i < 3; ++i) {
+      MainSession more(10s);
+      EXPECT_FALSE(more.open("127.0.0.1", sys.server_port()));
+      EXPECT_EQ(more.error(), refusal);
+    }
+  }
+  EXPECT_TRUE(wait_until([&] { return threads(pid) == idle_threads; }))
+      << threads(pid) << " threads (" << idle_threads << " before)";
+  expect_serving(sys);
+  EXPECT_EQ(occurrences(sys.log(), "Refusing new connections: cannot start a thread ("), 1u)
+      << sys.log();
+  EXPECT_TRUE(sys.server().wait_for_stderr("Accepting connections again; 4 refused meanwhile"))
+      << sys.log();
 }
 
 TEST(E2eCapacity, KeptLogonsThatNobodyNamesEndAfterTheLimit) {

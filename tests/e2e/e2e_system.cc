@@ -1,5 +1,6 @@
 #include "e2e_system.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -48,6 +49,13 @@ void E2eSystem::start_server(int debug_level, const std::vector<std::string> &se
     argv.insert(argv.begin(), {"/bin/sh", "-c",
                                "ulimit -n " + std::to_string(setup.descriptor_limit) +
                                    " && exec \"$0\" \"$@\""});
+  if (setup.thread_limit > 0) {
+    // A user id that no other process (nor a parallel test) has.
+    const std::string uid = std::to_string(40000 + getpid() % 20000);
+    ::chmod(dir_.path().c_str(), 0777);
+    argv.insert(argv.begin(), {"/usr/bin/prlimit", "--nproc=" + std::to_string(setup.thread_limit),
+                               "/usr/bin/setpriv", "--reuid=" + uid, "--regid=" + uid, "--clear-groups"});
+  }
   server_ = std::make_unique<qtest::ChildProcess>(argv, setup.env);
   if (!qtest::wait_for_port(server_port_, std::chrono::seconds(30)))
     ADD_FAILURE() << "qorrfc_server did not start: " << server_->stderr_text();

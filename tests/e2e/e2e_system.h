@@ -20,6 +20,10 @@ namespace e2e {
 struct ServerSetup {
   std::map<std::string, std::string> env;  // added to the test's environment
   int descriptor_limit = 0;                // soft and hard; 0 leaves the test's
+  // Threads the server may run (soft and hard), 0 for no limit. The limit
+  // counts every thread of a user, so the server then runs under a user id
+  // of its own (only a test run by root can do that).
+  int thread_limit = 0;
 };
 
 class E2eSystem {

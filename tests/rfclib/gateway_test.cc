@@ -109,6 +109,38 @@ TEST_F(GatewayTest, RegisteredProgramServesRoutedCallsInEachState) {
   EXPECT_TRUE(wait_counts("QORPROG", {0, 0, 0, 0}));
 }
 
+// A program that served its caller and unregisters is no longer counted,
+// even while the caller (a job still writing its log) holds on: under load
+// the caller's end may come seconds later, and counting the gone program
+// made its next registration look like another program's.
+TEST_F(GatewayTest, ProgramThatUnregistersIsNotCountedWhileItsCallerStays) {
+  RFC_HANDLE reg = accept("LEAVES");
+  ASSERT_NE(reg, RFC_HANDLE_NULL);
+  std::thread program([&] {
+    RFC_RC rc;
+    while ((rc = RfcWaitForRequest(reg, 1)) == RFC_RETRY) {
+    }
+    ASSERT_EQ(rc, RFC_OK);
+    ASSERT_EQ(RfcGetData(reg, nullptr, nullptr), RFC_OK);
+    ASSERT_EQ(RfcSendData(reg, nullptr, nullptr), RFC_OK);
+  });
+  RFC_ERROR_INFO_EX err{};
+  RFC_HANDLE job = RfcpGatewayOpen(partner_.server(), "LEAVES", &err);
+  ASSERT_NE(job, RFC_HANDLE_NULL) << err.message;
+  char *exc = nullptr;
+  ASSERT_EQ(RfcCallReceive(job, const_cast<char *>("Z_JOB"), nullptr, nullptr, nullptr, &exc), RFC_OK);
+  program.join();
+  EXPECT_EQ(counts("LEAVES"), (std::vector<int>{1, 0, 0, 1}));
+  RfcClose(reg);
+  EXPECT_TRUE(wait_counts("LEAVES", {0, 0, 0, 0}));
+  // A new registration under the id is the only one counted.
+  RFC_HANDLE next = accept("LEAVES");
+  ASSERT_NE(next, RFC_HANDLE_NULL);
+  EXPECT_EQ(counts("LEAVES"), (std::vector<int>{1, 1, 0, 0}));
+  RfcClose(job);
+  RfcClose(next);
+}
+
 TEST_F(GatewayTest, TwoRegistrationsUnderOneIdAreUsedOldestFirst) {
   RFC_HANDLE first = accept("TWICE");
   RFC_HANDLE second = accept("TWICE");
