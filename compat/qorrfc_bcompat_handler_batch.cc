@@ -40,6 +40,11 @@ int Qorrfc_Bcompat_Handler::rfc_process_dconnect() {
   auto *request = new Qorrfc_Bcompat_Request(this, handle);
   current_request(request);
   int result = COMMAND_OK;
+  // Queued before D registers: a job the gateway routes to D's
+  // registration at once must find D's handle to take, not another's.
+  const Gateway_Values &gateway = logon->gateway_values();
+  const std::string key = gateway.gw_host + gateway.gw_serv + gateway.prog_id;
+  data->put_destq(key.c_str(), data->handle());
   ACE_Message_Block *start = new ACE_Message_Block(0, MB_START);
   bool started = data->putq(start) != -1;
   if (!started) start->release();
@@ -48,6 +53,9 @@ int Qorrfc_Bcompat_Handler::rfc_process_dconnect() {
     started = wait_for(data->sema(), data, data);
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Bcompat_Handler rfc_process_dconnect - acquired dh sema\n"));
   }
+  // Without a registration no job will take D's handle.
+  if (!started || data->batch_status() != 0)
+    Qorrfc_MQ_Registry::instance()->remove(key.c_str(), data->handle());
   if (!started) {
     send_format("ERROR data connection has ended\n");
     result = COMMAND_REFUSED;
@@ -76,10 +84,9 @@ int Qorrfc_Bcompat_Handler::rfc_process_dconnect() {
 void Qorrfc_Bcompat_Handler::run_job(RFC_HANDLE handle, Qorrfc_Bcompat_Handler &logon,
                                      Qorrfc_Base_Handler &data) {
   Gateway_Values gateway = logon.gateway_values();
-  // The job asks for the data connection under this key when it fetches
-  // its extraction parameters.
+  // The job asks for the data connection (queued under this key before D
+  // registered) when it fetches its extraction parameters.
   std::string key = gateway.gw_host + gateway.gw_serv + gateway.prog_id;
-  data.put_destq(key.c_str(), data.handle());
   Qorrfc_Bcompat_Call call(logon.logon_values().function_module.c_str());
   call.export_report();
   call.export_variant();

@@ -49,12 +49,20 @@ int Qorrfc_Base_Request::call_req_function() {
       send_error("Batch requested but RFC server has no variant");
       return RESULT_ENDED;
     }
+    // The data handle is queued before the registration exists: the
+    // gateway may route another request's job to it at once, and that
+    // job's rows go to the registration's own data connection only if its
+    // handle is already there to take (otherwise it would take the queue's
+    // head, another client's connection).
+    Qorrfc_Base_Handler *data = data_connection_;
+    if (data != nullptr && data != request_connection_)
+      data->put_destq(ssi_gateway_key().c_str(), data->handle());
     int started = start_gateway_loop(new ACE_Message_Block(0, Qorrfc_Base_Handler::MB_START),
                                      "call_req_function");
-    if (started != 0) return started;
-    Qorrfc_Base_Handler *data = data_connection_;
-    std::string key = ssi_gateway_key();
-    data->put_destq(key.c_str(), data->handle());
+    if (started != 0) {
+      if (data != nullptr && data != request_connection_) withdraw_data_handle();
+      return started;
+    }
     preport_.reset(new Qorrfc_Parameter("PREPORT", const_cast<char *>(get_abapprog()),
                                         static_cast<unsigned>(ACE_OS::strlen(get_abapprog()))));
     const char *variant = configured_variant();
