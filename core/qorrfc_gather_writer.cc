@@ -13,16 +13,6 @@ const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = IOV_MAX;
 const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = 1024;
 #endif
 
-void Qorrfc_Gather_Writer::stage_bytes(const void *bytes, size_t n) {
-  char *to = stage_.get() + staged_;
-  ACE_OS::memcpy(to, bytes, n);
-  staged_ += n;
-  if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
-    ranges_.back().iov_len += n;
-  else
-    ranges_.push_back(iovec{to, n});
-}
-
 int Qorrfc_Gather_Writer::add_range(const void *bytes, size_t n) {
   if (failed_) return -1;
   if (n == 0) return 0;

@@ -6,6 +6,7 @@
 // since the kernel's cost per range outweighs a copy of a few bytes.
 #pragma once
 
+#include <ace/OS_NS_string.h>
 #include <ace/os_include/sys/os_types.h>
 #include <sys/uio.h>
 
@@ -47,8 +48,17 @@ class Qorrfc_Gather_Writer {
 
  private:
   int add_range(const void *bytes, size_t n);
-  // Copies n bytes to the staging block, which has room for them.
-  void stage_bytes(const void *bytes, size_t n);
+  // Copies n bytes to the staging block, which has room for them; they
+  // join the last range when that ends where they begin.
+  void stage_bytes(const void *bytes, size_t n) {
+    char *to = stage_.get() + staged_;
+    ACE_OS::memcpy(to, bytes, n);
+    staged_ += n;
+    if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
+      ranges_.back().iov_len += n;
+    else
+      ranges_.push_back(iovec{to, n});
+  }
 
   ACE_HANDLE socket_;
   std::vector<iovec> ranges_;
