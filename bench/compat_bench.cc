@@ -1,17 +1,18 @@
-// Starts r3sim with a generated table of 100-byte rows and qorrfc_server
-// with a dialog-compatibility port (or with --batch a batch-compatibility
-// port, whose extraction runs as r3sim's background job and reaches the
-// server through the gateway), then, side by side in one run: extracts the
-// table through the server (records of 100 bytes and a flag byte, read by
-// the client library) and reads the same rows from r3sim by calling the
-// dialog compatibility module directly through our RFC library, answering
-// its callbacks in this process; three alternating rounds, the best time
-// of each path counts. Prints MB/s of both and their ratio as
+// Starts r3sim with a generated table and qorrfc_server with a
+// dialog-compatibility port (or with --batch a batch-compatibility port,
+// whose extraction runs as r3sim's background job and reaches the server
+// through the gateway), then, side by side in one run: extracts the table
+// through the server (records of the row width and a flag byte, read by the
+// client library) and reads the same rows from r3sim directly through our
+// RFC library, from the same module the server calls: the dialog
+// compatibility module, or the batch one, whose job this process then
+// serves as the server would. Three alternating rounds, the best time of
+// each path counts. Prints MB/s of both and their ratio as
 //   RESULT compat_dialog_w100 rows=N mb_per_s=X ratio_to_direct=R peak_rss_mb=M
-// (compat_batch_w100 with --batch).
+// (compat_batch_wW with --batch).
 //
-//   compat_bench [MiB [--batch [chunk bytes]]]   (default 256 MiB; chunks
-//                                                 of 1048576 bytes)
+//   compat_bench [MiB [--batch [chunk bytes]] [--width W]]
+//       (default 256 MiB; chunks of 1048576 bytes; rows of 100 bytes)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <fcntl.h>
@@ -41,8 +42,8 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr unsigned kWidth = 100;
 const char kModule[] = "/QOR/Z_QOR_READ_TABLE_V8COMPAT";
+const char kBatchModule[] = "/QOR/Z_QOR_BATCH_V8COMPAT";
 
 std::string own_dir() {
   char path[PATH_MAX];
@@ -100,7 +101,7 @@ void stop(pid_t pid) {
 }
 
 // The direct path: the module called from here, its chunks counted.
-int64_t direct_bytes(int port) {
+int64_t direct_bytes(int port, unsigned width) {
   std::string cs = "ashost=127.0.0.1 sysnr=00 gwserv=" + std::to_string(port) +
                    " client=800 user=DEMO passwd=welcome1 lang=E lcheck=1";
   RFC_ERROR_INFO_EX err{};
@@ -110,7 +111,8 @@ int64_t direct_bytes(int port) {
   ITAB_H ptab = tables.add("Z_QOR_PTAB", 72);
   tables.add("Z_QOR_WTAB", 72);
   tables.add("Z_QOR_LTAB", 256);
-  for (const std::string &line : std::vector<std::string>{std::string("TABLE_NAME=ZBENCH100"), "RECORD_LENGTH=" + std::to_string(kWidth)})
+  for (const std::string &line : std::vector<std::string>{"TABLE_NAME=ZBENCH" + std::to_string(width),
+                                   "RECORD_LENGTH=" + std::to_string(width)})
     r3sim::put_text(static_cast<char *>(ItAppLine(ptab)), 72, line);
   r3sim::ParamList none;
   char *exception = nullptr;
@@ -135,8 +137,101 @@ int64_t direct_bytes(int port) {
   return rc == RFC_OK ? bytes : -1;
 }
 
+// The batch module's output read directly: this process does what the
+// server does for a batch-compatibility client. It asks the module where
+// the job will call, registers there itself, starts the job, answers
+// Z_QOR_GET_EXTRACTION_PARAMS and, inside Z_QOR_BATCH_CALLBACK2, calls the
+// module back with PBUFMAX; the rows of its Z_QOR_DATA_CHUNK callbacks
+// are counted.
+std::string text_of(const char *p, size_t n) {
+  std::string t(p, n);
+  t.erase(t.find_last_not_of(std::string(" \0", 2)) + 1);
+  return t;
+}
+
+int64_t direct_batch_bytes(int port, unsigned width, const std::string &chunk) {
+  std::string cs = "ashost=127.0.0.1 sysnr=00 gwserv=" + std::to_string(port) +
+                   " client=800 user=DEMO passwd=welcome1 lang=E lcheck=1";
+  RFC_ERROR_INFO_EX err{};
+  RFC_HANDLE h = RfcOpenEx(cs.data(), &err);
+  if (!h) return -1;
+  char variant[] = "QORBATCH", jobname[] = "QORBENCH";
+  char progid[256], gwh[256], gws[256];
+  r3sim::ParamList where_to, none;
+  where_to.add("Z_QOR_PROGID", progid, sizeof progid)
+      .add("Z_QOR_GWH", gwh, sizeof gwh)
+      .add("Z_QOR_GWS", gws, sizeof gws);
+  r3sim::ParamList ask;
+  ask.add("Z_QOR_VARIANT", variant, sizeof variant - 1);
+  char *exception = nullptr;
+  if (RfcCallReceive(h, const_cast<char *>(kBatchModule), ask.get(), where_to.get(), nullptr,
+                     &exception) != RFC_OK) {
+    RfcClose(h);
+    return -1;
+  }
+  std::string a = text_of(progid, sizeof progid), g = text_of(gwh, sizeof gwh),
+              x = text_of(gws, sizeof gws);
+  std::vector<char *> argv = {const_cast<char *>("-a"), &a[0], const_cast<char *>("-g"), &g[0],
+                              const_cast<char *>("-x"), &x[0], nullptr};
+  RFC_HANDLE reg = RfcAccept(argv.data());
+  // The first wait announces the registration as ready before the job
+  // that looks for it is started.
+  if (reg == RFC_HANDLE_NULL || RfcWaitForRequest(reg, 0) != RFC_RETRY) {
+    RfcClose(h);
+    return -1;
+  }
+  r3sim::ParamList start;
+  start.add("Z_QOR_VARIANT", variant, sizeof variant - 1)
+      .add("Z_QOR_JOBNAME", jobname, sizeof jobname - 1);
+  RFC_RC rc = RfcCallReceive(h, const_cast<char *>(kBatchModule), start.get(), none.get(),
+                             nullptr, &exception);
+  int64_t bytes = 0;
+  bool done = false;
+  std::string length = std::to_string(width), table = "ZBENCH" + length;
+  while (rc == RFC_OK && !done && (rc = RfcWaitForRequest(reg, 60)) == RFC_OK) {
+    RFC_FUNCTIONNAME name;
+    RfcGetName(reg, name);
+    if (std::strcmp(name, "Z_QOR_GET_EXTRACTION_PARAMS") == 0) {
+      // The form a client that names none gets from the server.
+      char dhandle[] = "direct", form[] = "GETDATA";
+      r3sim::TableList wtab;
+      wtab.add("Z_QOR_WTAB", 72);
+      r3sim::ParamList extraction;
+      extraction.add("DHANDLE", dhandle, sizeof dhandle - 1)
+          .add("TABLE_NAME", &table[0], static_cast<unsigned>(table.size()))
+          .add("RECORD_LENGTH", &length[0], static_cast<unsigned>(length.size()))
+          .add("FORM", form, sizeof form - 1);
+      RfcGetData(reg, none.get(), wtab.get());
+      rc = RfcSendData(reg, extraction.get(), wtab.get());
+      continue;
+    }
+    if (std::strcmp(name, "Z_QOR_BATCH_CALLBACK2") != 0) break;
+    RfcGetData(reg, none.get(), nullptr);
+    char bufmax[16];
+    std::snprintf(bufmax, sizeof bufmax, "%.8d", std::atoi(chunk.c_str()));
+    r3sim::ParamList nested;
+    nested.add("PBUFMAX", bufmax, 8);
+    r3sim::TableList dtab;
+    ITAB_H rows = dtab.add("DTAB", width);
+    char eod[1] = {' '};
+    r3sim::ParamList eod_only;
+    eod_only.add("END_OF_DATA", eod, 1);
+    rc = RfcCall(reg, const_cast<char *>(kBatchModule), nested.get(), nullptr);
+    while (rc == RFC_OK && (rc = RfcReceive(reg, none.get(), nullptr, &exception)) == RFC_CALL) {
+      RfcGetData(reg, eod_only.get(), dtab.get());
+      bytes += static_cast<int64_t>(ItFill(rows)) * ItLeng(rows);
+      rc = RfcSendData(reg, none.get(), nullptr);
+    }
+    if (rc == RFC_OK) rc = RfcSendData(reg, none.get(), nullptr);
+    done = true;
+  }
+  RfcClose(reg);
+  RfcClose(h);
+  return rc == RFC_OK && done ? bytes : -1;
+}
+
 // The server path: logon, data and request connection, all records read.
-int64_t server_bytes(int compat_port, int r3_port) {
+int64_t server_bytes(int compat_port, int r3_port, unsigned width) {
   using qorclient::CompatSession;
   CompatSession l, d, r;
   if (!l.open("127.0.0.1", compat_port) || !d.open("127.0.0.1", compat_port) ||
@@ -147,7 +242,7 @@ int64_t server_bytes(int compat_port, int r3_port) {
                         "CPARM p " + qorclient::encode_password("welcome1"), "CCONNECT"})
     if (!l.command(c)) return -1;
   for (const std::string &c : std::vector<std::string>{"CHANDLE " + l.handle(), "DHANDLE " + d.handle(),
-                        std::string("TABLE ZBENCH100"), "LENGTH " + std::to_string(kWidth)})
+                        "TABLE ZBENCH" + std::to_string(width), "LENGTH " + std::to_string(width)})
     if (!r.command(c)) return -1;
   std::vector<std::string> lines;
   if (!r.send("DCONNECT") || !r.read_reply(lines) || !lines.empty()) return -1;
@@ -161,8 +256,8 @@ int64_t server_bytes(int compat_port, int r3_port) {
     if (block.empty()) break;
     received += static_cast<int64_t>(block.size());
   }
-  if (received % (kWidth + 1) != 0) return -1;
-  int64_t bytes = received / (kWidth + 1) * kWidth;
+  if (received % (width + 1) != 0) return -1;
+  int64_t bytes = received / (width + 1) * width;
   if (!r.read_reply(lines)) return -1;
   r.command("DISCONNECT " + l.handle());
   return bytes;
@@ -172,10 +267,21 @@ int64_t server_bytes(int compat_port, int r3_port) {
 
 int main(int argc, char **argv) {
   int64_t mib = argc > 1 ? std::atoll(argv[1]) : 256;
-  bool batch = argc > 2 && std::strcmp(argv[2], "--batch") == 0;
-  std::string chunk = argc > 3 ? argv[3] : "1048576";
-  const char *name = batch ? "compat_batch_w100" : "compat_dialog_w100";
-  int64_t rows = mib * 1024 * 1024 / kWidth;
+  bool batch = false;
+  unsigned width = 100;
+  std::string chunk = "1048576";
+  for (int i = 2; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--batch") == 0) {
+      batch = true;
+      if (i + 1 < argc && argv[i + 1][0] != '-') chunk = argv[++i];
+    } else if (std::strcmp(argv[i], "--width") == 0 && i + 1 < argc) {
+      width = static_cast<unsigned>(std::atoi(argv[++i]));
+    }
+  }
+  if (width == 0) return 2;
+  std::string name = std::string(batch ? "compat_batch_w" : "compat_dialog_w") + std::to_string(width);
+  std::string table = "ZBENCH" + std::to_string(width);
+  int64_t rows = mib * 1024 * 1024 / width;
   char tmpl[] = "/tmp/compat-bench-XXXXXX";
   if (!mkdtemp(tmpl)) return 1;
   std::string dir = tmpl, db = dir + "/bench.db";
@@ -191,8 +297,8 @@ int main(int argc, char **argv) {
   {
     r3sim::SqliteDb sql(db, false);
     r3sim::Stmt s = sql.prepare(
-        "INSERT INTO DD02L (TABNAME, TABCLASS, GENROWS, GENWIDTH) VALUES ('ZBENCH100', 'GENER', ?, ?)");
-    s.bind(1, rows).bind(2, int64_t{kWidth}).step();
+        "INSERT INTO DD02L (TABNAME, TABCLASS, GENROWS, GENWIDTH) VALUES (?, 'GENER', ?, ?)");
+    s.bind(1, table).bind(2, rows).bind(3, int64_t{width}).step();
   }
   int compat_port = free_port(), main_port = free_port();
   std::vector<std::string> server_args = {own_dir() + "/qorrfc_server", "-d", "1", "-w", dir,
@@ -215,9 +321,9 @@ int main(int argc, char **argv) {
   int64_t direct = 0, served = 0;
   for (int round = 0; round < 3; ++round) {
     auto t0 = Clock::now();
-    direct = direct_bytes(r3_port);
+    direct = batch ? direct_batch_bytes(r3_port, width, chunk) : direct_bytes(r3_port, width);
     auto t1 = Clock::now();
-    served = server_bytes(compat_port, r3_port);
+    served = server_bytes(compat_port, r3_port, width);
     auto t2 = Clock::now();
     direct_s = std::min(direct_s, std::chrono::duration<double>(t1 - t0).count());
     server_s = std::min(server_s, std::chrono::duration<double>(t2 - t1).count());
@@ -227,16 +333,16 @@ int main(int argc, char **argv) {
   stop(sim);
   std::string rm = "rm -rf " + dir;
   if (std::system(rm.c_str()) != 0) return 1;
-  if (direct != rows * kWidth || served != direct) {
+  if (direct != rows * width || served != direct) {
     std::fprintf(stderr, "extraction incomplete: direct %lld, server %lld of %lld bytes\n",
                  static_cast<long long>(direct), static_cast<long long>(served),
-                 static_cast<long long>(rows * kWidth));
+                 static_cast<long long>(rows * width));
     return 1;
   }
   double mb = static_cast<double>(direct) / 1e6;
-  std::printf("%s direct: %.0f MB in %.2f s (%.1f MB/s); server: %.2f s (%.1f MB/s)\n", name,
+  std::printf("%s direct: %.0f MB in %.2f s (%.1f MB/s); server: %.2f s (%.1f MB/s)\n", name.c_str(),
               mb, direct_s, mb / direct_s, server_s, mb / server_s);
-  std::printf("RESULT %s rows=%lld mb_per_s=%.1f ratio_to_direct=%.2f peak_rss_mb=%.1f\n", name,
+  std::printf("RESULT %s rows=%lld mb_per_s=%.1f ratio_to_direct=%.2f peak_rss_mb=%.1f\n", name.c_str(),
               static_cast<long long>(rows), mb / server_s, direct_s / server_s, rss);
   return 0;
 }

@@ -71,15 +71,18 @@ std::vector<std::string> MainSession::read_until_closed() {
 }
 
 bool MainSession::read_record(size_t width, Record &record) {
-  std::string &raw = record_buffer_;
-  if (!stream_.read_exact(width + 1, raw, timeout_)) {
+  const char *raw = stream_.read_view(width + 1, timeout_);
+  if (raw == nullptr) {
     error_ = "data connection ended inside a record";
     return false;
   }
-  record.flag = static_cast<unsigned char>(raw.back());
-  record.bytes.assign(raw, 0, width);
-  bool zero = record.bytes.find_first_not_of('\0') == std::string::npos;
+  record.flag = static_cast<unsigned char>(raw[width]);
+  record.bytes.assign(raw, width);
   record.kind = Record::Kind::kRow;
+  // Only an all-zero record with one of these flags is an end or an error
+  // record; a row's flag is neither, so its bytes need no scan.
+  if (record.flag != 0xFF && record.flag != 'X') return true;
+  bool zero = record.bytes.find_first_not_of('\0') == std::string::npos;
   if (zero && record.flag == 0xFF) record.kind = Record::Kind::kEnd;
   if (zero && record.flag == 'X') record.kind = Record::Kind::kError;
   return true;

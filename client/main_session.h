@@ -58,7 +58,6 @@ class MainSession {
   Timeout timeout_;
   std::string handle_;
   std::string error_;
-  std::string record_buffer_;  // reused for every record read
 };
 
 }  // namespace qorclient

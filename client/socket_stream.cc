@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -99,23 +100,33 @@ bool SocketStream::send_all(const std::string &bytes) {
 
 bool SocketStream::fill(std::chrono::steady_clock::time_point deadline) {
   if (fd_ < 0 || eof_) return false;
-  buffer_.erase(0, pos_);
+  size_t unread = end_ - pos_;
+  if (pos_ > 0) std::memmove(buffer_.get(), buffer_.get() + pos_, unread);
   pos_ = 0;
+  end_ = unread;
+  if (capacity_ - end_ < kRead) {
+    size_t grown = std::max(capacity_ * 2, end_ + kRead);
+    std::unique_ptr<char[]> bigger(new char[grown]);
+    if (end_) std::memcpy(bigger.get(), buffer_.get(), end_);
+    buffer_ = std::move(bigger);
+    capacity_ = grown;
+  }
   for (;;) {
-    pollfd p{fd_, POLLIN, 0};
-    int ready = ::poll(&p, 1, remaining_ms(deadline));
-    if (ready == 0) return false;
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    char buf[65536];
-    ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+    // The socket does not block: what has arrived is taken at once, and
+    // only an empty socket is waited on.
+    ssize_t n = ::recv(fd_, buffer_.get() + end_, capacity_ - end_, 0);
     if (n > 0) {
-      buffer_.append(buf, static_cast<size_t>(n));
+      end_ += static_cast<size_t>(n);
       return true;
     }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd p{fd_, POLLIN, 0};
+      int ready = ::poll(&p, 1, remaining_ms(deadline));
+      if (ready == 0) return false;
+      if (ready < 0 && errno != EINTR) return false;
+      continue;
+    }
     eof_ = true;  // closed, or reset: either way nothing more will come
     return false;
   }
@@ -123,39 +134,61 @@ bool SocketStream::fill(std::chrono::steady_clock::time_point deadline) {
 
 void SocketStream::take(size_t n, std::string &out) {
   // assign keeps out's storage: reading many records allocates nothing.
-  out.assign(buffer_, pos_, n);
-  pos_ += out.size();
+  size_t have = end_ - pos_;
+  if (n > have) n = have;
+  out.assign(buffer_.get() + pos_, n);
+  pos_ += n;
 }
 
 bool SocketStream::read_line(std::string &line, Timeout timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
-  size_t nl;
-  while ((nl = buffer_.find('\n', pos_)) == std::string::npos)
+  size_t searched = 0;  // unread bytes known to hold no line feed
+  for (;;) {
+    size_t unread = end_ - pos_;
+    const char *from = buffer_.get() + pos_;
+    const void *nl = unread > searched ? std::memchr(from + searched, '\n', unread - searched) : nullptr;
+    if (nl != nullptr) {
+      take(static_cast<const char *>(nl) + 1 - from, line);
+      return true;
+    }
+    searched = unread;
     if (!fill(deadline)) {
       take(std::string::npos, line);
       return false;
     }
-  take(nl + 1 - pos_, line);
+  }
+}
+
+bool SocketStream::buffer_at_least(size_t n, Timeout timeout) {
+  if (end_ - pos_ >= n) return true;
+  // The clock is read only when bytes must be waited for, not per record.
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (end_ - pos_ < n)
+    if (!fill(deadline)) return false;
   return true;
 }
 
 bool SocketStream::read_exact(size_t n, std::string &out, Timeout timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (buffer_.size() - pos_ < n)
-    if (!fill(deadline)) {
-      take(std::string::npos, out);
-      return false;
-    }
-  take(n, out);
-  return true;
+  bool whole = buffer_at_least(n, timeout);
+  take(whole ? n : std::string::npos, out);
+  return whole;
+}
+
+const char *SocketStream::read_view(size_t n, Timeout timeout) {
+  if (!buffer_at_least(n, timeout)) {
+    pos_ = end_;
+    return nullptr;
+  }
+  const char *at = buffer_.get() + pos_;
+  pos_ += n;
+  return at;
 }
 
 void SocketStream::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
   eof_ = false;
-  buffer_.clear();
-  pos_ = 0;
+  pos_ = end_ = 0;
 }
 
 }  // namespace qorclient

@@ -73,12 +73,11 @@ int Qorrfc_Bcompat_Handler::send_table(ITAB_H table, int n) {
   Qorrfc_Base_Handler *data = live_data_link();
   if (data == nullptr) return -1;
   // The rows stay in the table; only the flag bytes are this call's.
-  static const char FLAGS[2] = {0x00, 0x01};
-  const char *flag = &FLAGS[n != 0 ? 1 : 0];
+  char flag = n != 0 ? 1 : 0;
   Qorrfc_Gather_Writer writer(data->peer().get_handle());
   for (unsigned i = 1; i <= rows; ++i) {
     const void *row = ItGetLine(table, i);
-    if (row == nullptr || writer.add(row, width) == -1 || writer.add(flag, 1) == -1) return -1;
+    if (row == nullptr || writer.add_record(row, width, width, flag) == -1) return -1;
   }
   return writer.flush();
 }

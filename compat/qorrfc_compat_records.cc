@@ -30,20 +30,37 @@ void add_padded(Qorrfc_Gather_Writer &out, const char *text, size_t length, size
 
 int Qorrfc_Compat_Records::write_chunk(ACE_HANDLE socket, ITAB_H table, size_t n) {
   Qorrfc_Gather_Writer out(socket);
-  unsigned row = 1;
-  size_t offset = 0;
   size_t row_length = table ? ItLeng(table) : 0;
-  const char *line = row_length ? static_cast<const char *>(ItGetLine(table, row)) : nullptr;
-  while (n > 0 && line != nullptr && record_length_ > 0) {
+  unsigned row = 1;
+  // The records run on across the lines of the table. Lines that lie back
+  // to back in memory (those of one received chunk do) are read as one
+  // span, so a record comes out in one piece however the lines cut it:
+  // one range per record instead of one per fragment.
+  const char *span = nullptr;
+  size_t span_length = 0;
+  auto next_span = [&](size_t wanted) {
+    span = row_length ? static_cast<const char *>(ItGetLine(table, row)) : nullptr;
+    span_length = 0;
+    if (span == nullptr) return;
+    span_length = row_length;
+    ++row;
+    while (span_length < wanted && static_cast<const char *>(ItGetLine(table, row)) == span + span_length) {
+      span_length += row_length;
+      ++row;
+    }
+  };
+  next_span(n);
+  size_t offset = 0;
+  while (n > 0 && span != nullptr && record_length_ > 0) {
     size_t take = record_length_ - position_;
-    if (take > row_length - offset) take = row_length - offset;
+    if (take > span_length - offset) take = span_length - offset;
     if (take > n) take = n;
-    out.add(line + offset, take);
+    out.add(span + offset, take);
     n -= take;
     position_ += take;
     offset += take;
-    if (offset == row_length) {
-      line = static_cast<const char *>(ItGetLine(table, ++row));
+    if (offset == span_length) {
+      next_span(n);
       offset = 0;
     }
     if (position_ == record_length_) {

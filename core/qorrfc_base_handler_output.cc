@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "qorrfc_base_handler.h"
+#include "qorrfc_gather_writer.h"
 #include "unix_qorrfc_service_options.h"
 #include "sapitab.h"
 
@@ -106,21 +107,18 @@ int Qorrfc_Base_Handler::send_table(ITAB_H table, int n) {
   if (row_width_ == 0) row_width_ = static_cast<int>(ItLeng(table));
   unsigned rows = ItFill(table);
   if (rows == 0) return 0;
-  // Rows are copied at the table's own width; records are row_width_ + 1.
+  // Records are row_width_ + 1 bytes, the rows cut or zero-filled to that
+  // width; they are gathered from the table, not copied into one buffer.
   size_t width = static_cast<size_t>(row_width_);
   size_t table_width = ItLeng(table);
-  size_t copy = table_width < width ? table_width : width;
-  std::vector<char> buffer((width + 1) * rows, '\0');
   char flag = n != 0 ? 1 : 0;
-  for (unsigned i = 0; i < rows; ++i) {
-    char *record = buffer.data() + i * (width + 1);
-    const void *row = ItGetLine(table, i + 1);
-    if (row) ACE_OS::memcpy(record, row, copy);
-    record[width] = flag;
+  Qorrfc_Gather_Writer writer(peer().get_handle());
+  for (unsigned i = 1; i <= rows; ++i) {
+    const void *row = ItGetLine(table, i);
+    if (writer.add_record(row, row ? table_width : 0, width, flag) == -1) break;
   }
-  int sent = send(buffer.data(), buffer.size());
+  int sent = writer.flush();
   ItFree(table);
-  ACE_DEBUG((LM_DEBUG, "%D(%P|%t) %d bytes to QOR (maybe %d)\n", sent, sent));
   return sent < 0 ? sent : 0;
 }
 

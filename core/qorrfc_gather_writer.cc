@@ -13,7 +13,7 @@ const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = IOV_MAX;
 const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = 1024;
 #endif
 
-int Qorrfc_Gather_Writer::add(const void *bytes, size_t n) {
+int Qorrfc_Gather_Writer::add_range(const void *bytes, size_t n) {
   if (failed_) return -1;
   if (n == 0) return 0;
   if (ranges_.size() >= MAX_RANGES && flush() == -1) return -1;
@@ -23,14 +23,20 @@ int Qorrfc_Gather_Writer::add(const void *bytes, size_t n) {
   }
   if (!stage_) stage_.reset(new char[STAGE_BYTES]);
   if (staged_ + n > STAGE_BYTES && flush() == -1) return -1;
-  char *to = stage_.get() + staged_;
-  ACE_OS::memcpy(to, bytes, n);
-  staged_ += n;
-  if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
-    ranges_.back().iov_len += n;
-  else
-    ranges_.push_back(iovec{to, n});
+  stage_bytes(bytes, n);
   return 0;
+}
+
+int Qorrfc_Gather_Writer::add_record(const void *row, size_t length, size_t width, char flag) {
+  static const char zeros[SMALL_RANGE] = {};
+  size_t take = length < width ? length : width;
+  if (add(row, take) == -1) return -1;
+  for (size_t left = width - take; left > 0;) {
+    size_t n = left < sizeof zeros ? left : sizeof zeros;
+    if (add(zeros, n) == -1) return -1;
+    left -= n;
+  }
+  return add(&flag, 1);
 }
 
 int Qorrfc_Gather_Writer::flush() {

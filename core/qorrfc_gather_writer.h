@@ -6,6 +6,7 @@
 // since the kernel's cost per range outweighs a copy of a few bytes.
 #pragma once
 
+#include <ace/OS_NS_string.h>
 #include <ace/os_include/sys/os_types.h>
 #include <sys/uio.h>
 
@@ -26,13 +27,39 @@ class Qorrfc_Gather_Writer {
 
   // Adds n bytes at bytes (n 0 adds nothing). Writes what was collected
   // when the list is full. -1 once a write has failed.
-  int add(const void *bytes, size_t n);
+  int add(const void *bytes, size_t n) {
+    // The common case, a small range that fits the staging block, without
+    // a call: these come once or twice per record.
+    if (n - 1 < static_cast<size_t>(SMALL_RANGE) && staged_ + n <= STAGE_BYTES && stage_ && !failed_ &&
+        ranges_.size() < MAX_RANGES) {
+      stage_bytes(bytes, n);
+      return 0;
+    }
+    return add_range(bytes, n);
+  }
+  // Adds one record of width bytes and a flag byte: the first length bytes
+  // of row (cut to width), zero bytes to fill the width, then flag. A row
+  // too large to stage goes out where it lies, only its flag is staged.
+  int add_record(const void *row, size_t length, size_t width, char flag);
   // Writes every collected range, each write logged. 0, or -1 when a
   // write sent nothing or failed; the list is empty afterwards either way.
   int flush();
   bool failed() const { return failed_; }
 
  private:
+  int add_range(const void *bytes, size_t n);
+  // Copies n bytes to the staging block, which has room for them; they
+  // join the last range when that ends where they begin.
+  void stage_bytes(const void *bytes, size_t n) {
+    char *to = stage_.get() + staged_;
+    ACE_OS::memcpy(to, bytes, n);
+    staged_ += n;
+    if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
+      ranges_.back().iov_len += n;
+    else
+      ranges_.push_back(iovec{to, n});
+  }
+
   ACE_HANDLE socket_;
   std::vector<iovec> ranges_;
   std::unique_ptr<char[]> stage_;

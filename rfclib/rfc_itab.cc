@@ -90,8 +90,10 @@ bool Itab::remove(unsigned i) {
 void Itab::adopt_rows(std::shared_ptr<char> owner, char *rows, uint32_t count) {
   if (count == 0) return;
   blocks_.push_back({nullptr, std::move(owner), rows, count});
-  rows_.reserve(rows_.size() + count);
-  for (uint32_t r = 0; r < count; ++r) rows_.push_back(rows + static_cast<size_t>(r) * stride_);
+  size_t first = rows_.size();
+  rows_.resize(first + count);
+  char **slot = rows_.data() + first;
+  for (uint32_t r = 0; r < count; ++r) slot[r] = rows + static_cast<size_t>(r) * stride_;
   // Appending goes on in a block of the table's own, never in the frame.
   block_ = blocks_.size();
   used_ = 0;

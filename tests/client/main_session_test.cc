@@ -133,6 +133,35 @@ TEST(MainSession, TellsRowsFromEndAndErrorRecords) {
   EXPECT_FALSE(s.read_record(4, r)) << "a record cut short by the close";
 }
 
+TEST(MainSession, RecordsArriveWholeAcrossReadsAndWiderThanOneRead) {
+  // Rows of an odd width cross every boundary of the client's reads; the
+  // last is wider than one read, so the buffer must grow for it.
+  const size_t width = 997, rows = 2000, wide = 300000;
+  auto row = [](size_t i, size_t w) {
+    std::string r(w, static_cast<char>('a' + i % 26));
+    r[w - 1] = static_cast<char>(i % 251);
+    return r;
+  };
+  ScriptedPeer peer([&](int fd) {
+    ScriptedPeer::put(fd, ScriptedPeer::handle_record("0003x"));
+    std::string all;
+    for (size_t i = 0; i < rows; ++i) all += row(i, width) + '\0';
+    all += row(7, wide) + '\0';
+    ScriptedPeer::put(fd, all);
+  });
+  MainSession s(std::chrono::seconds(5));
+  ASSERT_TRUE(s.open("127.0.0.1", peer.port()));
+  Record r;
+  for (size_t i = 0; i < rows; ++i) {
+    ASSERT_TRUE(s.read_record(width, r)) << i;
+    ASSERT_EQ(r.kind, Record::Kind::kRow);
+    ASSERT_TRUE(r.bytes == row(i, width)) << i;
+  }
+  ASSERT_TRUE(s.read_record(wide, r));
+  EXPECT_TRUE(r.bytes == row(7, wide));
+  EXPECT_FALSE(s.read_record(4, r));
+}
+
 TEST(MainSession, NoHandleRecordIsAnError) {
   ScriptedPeer peer([](int fd) { ScriptedPeer::put(fd, "HANDLE 0001x\n"); });
   MainSession s(std::chrono::seconds(5));

@@ -97,6 +97,28 @@ TEST(CompatRecords, MessagesStartARecordOfTheirOwn) {
   EXPECT_EQ(p.available(), "12**invalid**  " + NUL + "x" + std::string(14, ' ') + NUL);
 }
 
+TEST(CompatRecords, RecordsRunAcrossLinesThatLieInSeparateBlocks) {
+  // 40 lines appended one by one lie in several blocks of the table, so
+  // some neighbouring lines are not back to back in memory; records of
+  // 1000 and of 7 bytes cross those places as well as the line ends.
+  std::string bytes;
+  for (int i = 0; i < 40 * 256; ++i) bytes += static_cast<char>('A' + (i * 7 + i / 256) % 53);
+  Chunk chunk(bytes);
+  for (size_t length : {size_t{1000}, size_t{7}}) {
+    Pair p;
+    Qorrfc_Compat_Records records;
+    records.record_length(length);
+    std::string expected;
+    for (size_t at = 0; at + length <= bytes.size(); at += length) expected += bytes.substr(at, length) + FF;
+    expected += bytes.substr(bytes.size() - bytes.size() % length);
+    ASSERT_EQ(records.write_chunk(p.near_end, chunk.table, bytes.size()), 0);
+    std::string got = p.available();
+    ASSERT_EQ(got.size(), expected.size()) << length;
+    EXPECT_TRUE(got == expected) << length;
+    EXPECT_EQ(records.position(), bytes.size() % length);
+  }
+}
+
 TEST(CompatRecords, ChunkOfManySlicesIsWrittenWhole) {
   Pair p;
   Qorrfc_Compat_Records records;

@@ -61,4 +61,19 @@ TEST(GatherWriter, MixedRangesArriveInOrderAcrossStageAndRangeLimits) {
   EXPECT_TRUE(got == want);
 }
 
+TEST(GatherWriter, RecordsAreCutOrZeroFilledToTheirWidthBeforeTheFlag) {
+  std::string wide(1000, 'w'), narrow = "abc";
+  std::string got = through_socket([&](Qorrfc_Gather_Writer &out) {
+    EXPECT_EQ(out.add_record(narrow.data(), narrow.size(), 5, 0x01), 0);  // filled
+    EXPECT_EQ(out.add_record(narrow.data(), narrow.size(), 2, 0x00), 0);  // cut
+    EXPECT_EQ(out.add_record(nullptr, 0, 3, 'X'), 0);                      // no row
+    EXPECT_EQ(out.add_record(wide.data(), wide.size(), 1000, 0x00), 0);    // not staged
+    EXPECT_EQ(out.add_record(narrow.data(), narrow.size(), 600, 0x01), 0); // filled past a stage piece
+  });
+  std::string want = std::string("abc\0\0\1", 6) + std::string("ab\0", 3) + std::string("\0\0\0X", 4) +
+                     wide + std::string(1, '\0') + "abc" + std::string(597, '\0') + "\1";
+  ASSERT_EQ(got.size(), want.size());
+  EXPECT_TRUE(got == want);
+}
+
 }  // namespace
