@@ -7,7 +7,7 @@
 #pragma once
 
 #include <ace/os_include/sys/os_types.h>
-#include <sys/uio.h>
+#include <ace/os_include/sys/os_uio.h>
 
 #include <memory>
 #include <vector>
@@ -33,6 +33,11 @@ class Qorrfc_Gather_Writer {
   bool failed() const { return failed_; }
 
  private:
+  static iovec range(void *bytes, size_t n);
+  // One gathered write of count ranges (unix_ and nt_ variants): the bytes
+  // written, or -1 with errno set.
+  ssize_t write_ranges(iovec *ranges, int count);
+
   ACE_HANDLE socket_;
   std::vector<iovec> ranges_;
   std::unique_ptr<char[]> stage_;
