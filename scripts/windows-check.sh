@@ -32,18 +32,7 @@ summary() {
 
 # --- packages --------------------------------------------------------------
 packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 googletest cmake make perl)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
-    || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${packages[@]}"
 
 # --- builds ----------------------------------------------------------------
 # The Linux programs the Windows ones are tested against (r3sim, qorcli, a
