@@ -2,7 +2,6 @@
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
-#include <sys/socket.h>
 
 #include <xercesc/util/TransService.hpp>
 
@@ -11,14 +10,14 @@
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_gather_writer.h"
+#include "qorrfc_send_flags.h"
 #include "unix_qorrfc_service_options.h"
 #include "sapitab.h"
 
 XERCES_CPP_NAMESPACE_USE
 
 int Qorrfc_Base_Handler::send(const char *bytes, size_t length) {
-  // MSG_NOSIGNAL: a client that has gone away must not end the process.
-  return static_cast<int>(peer().send_n(bytes, length, MSG_NOSIGNAL));
+  return static_cast<int>(peer().send_n(bytes, length, QORRFC_SEND_FLAGS));
 }
 
 int Qorrfc_Base_Handler::send(const XMLCh *text, size_t length) {

@@ -3,7 +3,6 @@
 #include <ace/ACE.h>
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_string.h>
-#include <sys/socket.h>
 
 #include <cerrno>
 
@@ -13,12 +12,20 @@ const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = IOV_MAX;
 const int Qorrfc_Gather_Writer::RANGES_PER_WRITE = 1024;
 #endif
 
+// Field by field: the members' order differs between platforms.
+iovec Qorrfc_Gather_Writer::range(void *bytes, size_t n) {
+  iovec r;
+  r.iov_base = static_cast<char *>(bytes);
+  r.iov_len = n;
+  return r;
+}
+
 int Qorrfc_Gather_Writer::add_range(const void *bytes, size_t n) {
   if (failed_) return -1;
   if (n == 0) return 0;
   if (ranges_.size() >= MAX_RANGES && flush() == -1) return -1;
   if (n > SMALL_RANGE) {
-    ranges_.push_back(iovec{const_cast<void *>(bytes), n});
+    ranges_.push_back(range(const_cast<void *>(bytes), n));
     return 0;
   }
   if (!stage_) stage_.reset(new char[STAGE_BYTES]);
@@ -42,12 +49,10 @@ int Qorrfc_Gather_Writer::add_record(const void *row, size_t length, size_t widt
 int Qorrfc_Gather_Writer::flush() {
   size_t at = 0;
   while (!failed_ && at < ranges_.size()) {
-    msghdr m{};
-    m.msg_iov = &ranges_[at];
     size_t left = ranges_.size() - at;
-    m.msg_iovlen = left < static_cast<size_t>(RANGES_PER_WRITE) ? left : RANGES_PER_WRITE;
-    // MSG_NOSIGNAL: a client that has gone away must not end the process.
-    ssize_t n = ::sendmsg(socket_, &m, MSG_NOSIGNAL);
+    ssize_t n = write_ranges(&ranges_[at], left < static_cast<size_t>(RANGES_PER_WRITE)
+                                               ? static_cast<int>(left)
+                                               : RANGES_PER_WRITE);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && (errno == EWOULDBLOCK || errno == EAGAIN)) {
       if (ACE::handle_write_ready(socket_, nullptr) == 1) continue;

@@ -8,7 +8,7 @@
 
 #include <ace/OS_NS_string.h>
 #include <ace/os_include/sys/os_types.h>
-#include <sys/uio.h>
+#include <ace/os_include/sys/os_uio.h>
 
 #include <memory>
 #include <vector>
@@ -57,8 +57,12 @@ class Qorrfc_Gather_Writer {
     if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
       ranges_.back().iov_len += n;
     else
-      ranges_.push_back(iovec{to, n});
+      ranges_.push_back(range(to, n));
   }
+  static iovec range(void *bytes, size_t n);
+  // One gathered write of count ranges (unix_ and nt_ variants): the bytes
+  // written, or -1 with errno set.
+  ssize_t write_ranges(iovec *ranges, int count);
 
   ACE_HANDLE socket_;
   std::vector<iovec> ranges_;

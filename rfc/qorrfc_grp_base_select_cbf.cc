@@ -12,7 +12,7 @@
 
 namespace {
 // Exporting entries by index, in the order they are created.
-enum { FUNC_FLAG, ABAPPROG, VARIANT, BLOCKSIZE, DEBUG, DEST, DHANDLE, DIALOG_FLAG };
+enum { FUNC_FLAG, ABAPPROG, REPORT_VARIANT, BLOCKSIZE, DEBUG, DEST, DHANDLE, DIALOG_FLAG };
 
 void *text_of(std::string &text) { return &text[0]; }
 int length_of(const std::string &text) { return static_cast<int>(text.size()); }
@@ -80,7 +80,7 @@ Qorrfc_Base_Request *Qorrfc_Grp_Base_Select_Cbf::fill_select_parameters() {
   const Qorrfc_Ssi_Cbf *ssi = served_->logon_ssi();
   dest_ = served_->batch_flag() == 'Y' && ssi ? ssi->batdest() : "";
   set_exporting_value(ABAPPROG, text_of(abapprog_), length_of(abapprog_));
-  set_exporting_value(VARIANT, text_of(variant_), length_of(variant_));
+  set_exporting_value(REPORT_VARIANT, text_of(variant_), length_of(variant_));
   set_exporting_value(DEST, text_of(dest_), length_of(dest_));
   set_exporting_value(DHANDLE, text_of(dhandle_), length_of(dhandle_));
   return served_;

@@ -74,15 +74,6 @@ std::vector<char> Qorrfc_Itab::packed_rows(bool marker) const {
   return out;
 }
 
-std::vector<iovec> Qorrfc_Itab::row_list() const {
-  std::vector<iovec> list;
-  unsigned n = rows();
-  list.reserve(n);
-  for (unsigned i = 1; i <= n; ++i)
-    list.push_back(iovec{const_cast<char *>(row(i)), row_length_});
-  return list;
-}
-
 size_t Qorrfc_Itab::read(char *out, size_t n) {
   const char *r = row(cursor_row_);
   if (r == nullptr) return 0;

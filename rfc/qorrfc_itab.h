@@ -4,8 +4,7 @@
 // alone when the wrapper goes is fixed at construction.
 #pragma once
 
-#include <sys/uio.h>
-
+#include <cstddef>
 #include <vector>
 
 #include "sapitab.h"
@@ -36,8 +35,6 @@ class Qorrfc_Itab {
   // Every row followed by one marker byte (1 with marker, else 0); empty
   // when the table is.
   std::vector<char> packed_rows(bool marker) const;
-  // Length and address of every row, for one gathered write.
-  std::vector<iovec> row_list() const;
   // Up to n bytes from the cursor, never past the end of the cursor's row;
   // the cursor moves on (to the next row at a row's end). 0 when no rows
   // are left.

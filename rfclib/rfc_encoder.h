@@ -3,12 +3,11 @@
 // frame goes out in one gather write without copying them.
 #pragma once
 
-#include <sys/uio.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "rfc_iovec.h"
 #include "rfc_wire.h"
 
 namespace rfcw {

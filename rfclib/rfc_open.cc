@@ -1,12 +1,12 @@
 // Client connections: RfcOpenEx (directly, through a message server or a
 // saprfc.ini destination) and RfcGetAttributes.
-#include <unistd.h>
 
 #include <cstring>
 
 #include "rfc_conn.h"
 #include "rfc_connect_params.h"
 #include "rfc_dial.h"
+#include "rfc_socket.h"
 
 namespace {
 
@@ -110,8 +110,7 @@ int SAP_API RfcGetAttributes(RFC_HANDLE h, RFC_ATTRIBUTES *a) {
   }
   std::memset(a, 0, sizeof *a);
   bool client = conn->role() == rfcl::Role::Client || conn->role() == rfcl::Role::Gateway;
-  char host[101] = "";
-  ::gethostname(host, sizeof host - 1);
+  std::string host = rfcw::local_host_name();
   copy(a->dest, sizeof a->dest, conn->dest_);
   copy(a->own_host, sizeof a->own_host, host);
   copy(a->partner_host, sizeof a->partner_host, conn->partner_host_);

@@ -19,6 +19,9 @@ struct Frame {
   Message msg;
 };
 
+// A partner stalling in the middle of a frame for this long counts as broken.
+constexpr int kStallMs = 60000;
+
 enum class ReadResult { Ok, Timeout, Closed, Broken, Malformed, Version };
 
 class Socket {
@@ -66,5 +69,8 @@ void tune_socket(int fd);
 
 // "host:port" of a socket's peer.
 std::string peer_of(int fd);
+
+// This machine's host name, "" when it has none.
+std::string local_host_name();
 
 }  // namespace rfcw

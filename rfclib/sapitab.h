@@ -15,7 +15,7 @@ extern "C" {
 #endif
 
 #if !defined(SAP_API) && defined(_WIN32)
-#define SAP_API _stdcall
+#define SAP_API __stdcall
 #elif !defined(SAP_API)
 #define SAP_API
 #endif

@@ -28,7 +28,7 @@ extern "C" {
  * standard call convention on Windows, the platform's default elsewhere. */
 #ifndef SAP_API
 #if defined(_WIN32)
-#define SAP_API _stdcall
+#define SAP_API __stdcall
 #else
 #define SAP_API
 #endif

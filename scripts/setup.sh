@@ -9,18 +9,7 @@ cd "$top"
 packages=(cmake g++ make pkg-config libace-dev libxerces-c-dev libsqlite3-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev dpkg-dev file groff-base man-db
           ccache)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' \
-    || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
-fi
+bash scripts/install-packages.sh "${packages[@]}"
 
 # The build folders (normal, sanitizers, SDK) share one compiler cache:
 # paths below the source tree are cached relative to it.

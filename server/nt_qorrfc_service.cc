@@ -54,6 +54,17 @@ int nt_qorrfc_service::run_dispatcher() {
   ACE_NT_SERVICE_RUN(service, this, started);
   return started ? 0 : -1;
 }
+
+std::string nt_qorrfc_service::system_reason() {
+  DWORD code = GetLastError();
+  if (code == ERROR_SUCCESS) return "";
+  char text[512] = "";
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text, nullptr);
+  std::string reason(text, n);
+  while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
+  return reason.empty() ? "system error " + std::to_string(code) : reason;
+}
 #else
 nt_qorrfc_service::nt_qorrfc_service() : options_(*QORRFC_NT_OPTIONS::instance()) {}
 
@@ -63,7 +74,16 @@ nt_qorrfc_service::nt_qorrfc_service(qorrfc_nt::Platform_Options &options)
 int nt_qorrfc_service::run_dispatcher() {
   return Qorrfc_Service_Manager::instance()->run_dispatcher(this);
 }
+
+// The stand-in's requests fail for one reason only: the service's state.
+std::string nt_qorrfc_service::system_reason() { return ""; }
 #endif
+
+void nt_qorrfc_service::log_failure(const char *request) {
+  std::string reason = system_reason();
+  ACE_ERROR((LM_ERROR, "%s", request));
+  if (!reason.empty()) ACE_ERROR((LM_ERROR, "  %s\n", reason.c_str()));
+}
 
 int nt_qorrfc_service::dispatch(int argc, char *argv[]) {
   options_.parse_args(argc, argv);
@@ -71,28 +91,28 @@ int nt_qorrfc_service::dispatch(int argc, char *argv[]) {
   name(options_.name(), options_.display_name());
   if (options_.install() && !options_.remove()) {
     if (insert(static_cast<DWORD>(options_.startup_type())) == 0) return options_.set_registry();
-    ACE_ERROR((LM_ERROR, "ERROR installing service.\n"));
+    log_failure("ERROR installing service.\n");
     return -1;
   }
   if (options_.remove() && !options_.install()) {
     if (remove() == 0) return 0;
-    ACE_ERROR((LM_ERROR, "ERROR removing service.\n"));
+    log_failure("ERROR removing service.\n");
     return -1;
   }
   if (options_.start() && options_.kill()) options_.usage();
   if (options_.start()) {
     if (start_svc() == 0) return 0;
-    ACE_ERROR((LM_ERROR, "ERROR starting service.\n"));
+    log_failure("ERROR starting service.\n");
     return -1;
   }
   if (options_.kill()) {
     if (stop_svc() == 0) return 0;
-    ACE_ERROR((LM_ERROR, "ERROR stopping service.\n"));
+    log_failure("ERROR stopping service.\n");
     return -1;
   }
   if (options_.set_startup()) {
     if (startup(static_cast<DWORD>(options_.startup_type())) == 0) return 0;
-    ACE_ERROR((LM_ERROR, "ERROR changing the startup type of the service.\n"));
+    log_failure("ERROR changing the startup type of the service.\n");
     return -1;
   }
   if (options_.debug_level() >= 1) {

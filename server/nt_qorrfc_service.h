@@ -15,6 +15,8 @@ typedef ACE_NT_Service Qorrfc_Service_Base;
 typedef Qorrfc_Managed_Service Qorrfc_Service_Base;
 #endif
 
+#include <string>
+
 #include "nt_qorrfc_service_options.h"
 
 class nt_qorrfc_service : public Qorrfc_Service_Base {
@@ -38,6 +40,11 @@ class nt_qorrfc_service : public Qorrfc_Service_Base {
  private:
   // Hands the process to the service manager's dispatcher; 0 or -1.
   int run_dispatcher();
+  // Logs the failed request, then the system's reason for it when it
+  // gave one: an administrator must learn why, not only what.
+  void log_failure(const char *request);
+  // The system's text for the failure of the call just made, or "".
+  static std::string system_reason();
 
   qorrfc_nt::Platform_Options &options_;
 };

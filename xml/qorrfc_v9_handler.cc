@@ -120,7 +120,7 @@ Qorrfc_Base_Request *Qorrfc_V9_Handler::receive_request(ACE_Message_Block *messa
   parser->setSecurityManager(nullptr);
   if (failed || errors.saw_error() || parser->getErrorCount() != 0) return nullptr;
 
-  DOMDocument *document = parser->getDocument();
+  XERCES_CPP_NAMESPACE_QUALIFIER DOMDocument *document = parser->getDocument();
   DOMElement *element = document ? document->getDocumentElement() : nullptr;
   if (element == nullptr) return nullptr;
   std::string name = qorrfc_local_text(element->getTagName());

@@ -1,15 +1,19 @@
 // What the service shell's tests share: the log of a piece of code, a
-// registry file of the test's own, and command lines from word lists.
+// registry of the test's own (TestRegistry), and command lines from word
+// lists.
 #pragma once
 
 #include <ace/Log_Msg.h>
-#include <stdlib.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#if defined (ACE_WIN32)
+#include "nt_test_registry.h"
+#else
+#include "unix_test_registry.h"
+#endif
 
 namespace qtest {
 
@@ -30,16 +34,6 @@ class LogCapture {
 
  private:
   std::ostringstream out_;
-};
-
-// The registry stand-in kept in a temporary file for the test's life.
-class TestRegistry {
- public:
-  TestRegistry() { setenv("QORRFC_REGISTRY", dir_.file("registry").c_str(), 1); }
-  ~TestRegistry() { unsetenv("QORRFC_REGISTRY"); }
-
- private:
-  TempDir dir_;
 };
 
 // argv of a program called name with the words.
