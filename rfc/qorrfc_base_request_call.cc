@@ -54,13 +54,14 @@ int Qorrfc_Base_Request::call_req_function() {
     // job's rows go to the registration's own data connection only if its
     // handle is already there to take (otherwise it would take the queue's
     // head, another client's connection).
+    // (Without a data connection of its own start_gateway_loop refuses.)
     Qorrfc_Base_Handler *data = data_connection_;
-    if (data != nullptr && data != request_connection_)
-      data->put_destq(ssi_gateway_key().c_str(), data->handle());
+    const bool queued = data != nullptr && data != request_connection_;
+    if (queued) data->put_destq(ssi_gateway_key().c_str(), data->handle());
     int started = start_gateway_loop(new ACE_Message_Block(0, Qorrfc_Base_Handler::MB_START),
                                      "call_req_function");
     if (started != 0) {
-      if (data != nullptr && data != request_connection_) withdraw_data_handle();
+      if (queued) withdraw_data_handle();
       return started;
     }
     preport_.reset(new Qorrfc_Parameter("PREPORT", const_cast<char *>(get_abapprog()),

@@ -27,14 +27,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits until the file holds the text, or fails with the file when the
-# process ends first or 30 seconds pass.
-wait_for_line() { # file text pid
-  for _ in $(seq 1 300); do
-    grep -q "$2" "$1" && return 0
-    kill -0 "$3" 2>/dev/null || break
-    sleep 0.1
-  done
+. "$top/scripts/lib/wait_for_line.sh"
+# Waits until the file holds the text, or stops the demo with the file when
+# the process ends first or 30 seconds pass.
+wait_or_give_up() { # file text pid
+  wait_for_line "$@" && return 0
   cat "$1"
   echo "demo: gave up waiting for \"$2\"" >&2
   exit 1
@@ -51,7 +48,7 @@ server_greets() {
 echo "== starting r3sim (demo data: client 800, user DEMO, password welcome1)"
 "$bin/r3sim" --port "$r3port" --db "$work/r3sim.db" --bookings 20000 >"$work/r3sim.out" 2>&1 &
 r3pid=$!
-wait_for_line "$work/r3sim.out" "r3sim ready on" "$r3pid"
+wait_or_give_up "$work/r3sim.out" "r3sim ready on" "$r3pid"
 cat "$work/r3sim.out"
 
 echo "== rfcinfo: logging on to the simulated system"
@@ -60,7 +57,7 @@ echo "== rfcinfo: logging on to the simulated system"
 echo "== qorrfc_server on port $port"
 "$bin/qorrfc_server" -d 1 -n demo -w "$work" -p "$port" -V QORBATCH 2>"$work/server.log" &
 srvpid=$!
-wait_for_line "$work/server.log" " starting" "$srvpid"
+wait_or_give_up "$work/server.log" " starting" "$srvpid"
 for _ in $(seq 1 300); do
   server_greets && break
   kill -0 "$srvpid" 2>/dev/null || { cat "$work/server.log"; exit 1; }

@@ -148,14 +148,7 @@ wait_closed() { # port seconds
   done
   return 1
 }
-wait_for_line() { # file text pid
-  for _ in $(seq 1 300); do
-    grep -q "$2" "$1" && return 0
-    kill -0 "$3" 2>/dev/null || break
-    sleep 0.1
-  done
-  return 1
-}
+. "$top/scripts/lib/wait_for_line.sh"
 # A value of the registry under HKEY_LOCAL_MACHINE, "" when it is missing.
 reg_value() { # key value
   wine reg query "HKLM\\$1" /v "$2" 2>/dev/null | tr -d '\r' \
