@@ -10,6 +10,8 @@
 //                --blocksize B [--server-pid PID] [--ns NS] [--batch]
 //                [--db FILE --rows N --width W]   (declares T as a generated
 //                table of N rows of W bytes in r3sim's database first)
+//                [--only direct|server]   (reads one path only, for a
+//                profiler: prints its time, no RESULT line)
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -201,6 +203,21 @@ int main(int argc, char **argv) {
   std::snprintf(blocksize, sizeof blocksize, "%08d", std::atoi(a["--blocksize"].c_str()));
   // Alternating rounds, the best time of each path counts: one round alone
   // measures whatever else the machine was doing at that moment.
+  if (a.count("--only")) {
+    bool server = a["--only"] == "server";
+    for (int round = 0; round < 3; ++round) {
+      Outcome o = server ? through_server(a["--server"], a["--r3port"], a["--table"], batch)
+                         : direct(a["--r3port"], a["--ns"], a["--table"], blocksize);
+      if (!o.error.empty()) {
+        std::fprintf(stderr, "select_bench: %s\n", o.error.c_str());
+        return 1;
+      }
+      std::printf("%s %s: %llu rows %.1f MB in %.2f s (%.1f MB/s)\n", a["--name"].c_str(),
+                  a["--only"].c_str(), o.rows, o.bytes / 1e6, o.seconds,
+                  o.bytes / 1e6 / o.seconds);
+    }
+    return 0;
+  }
   Outcome d, s;
   for (int round = 0; round < 3; ++round) {
     Outcome dr = direct(a["--r3port"], a["--ns"], a["--table"], blocksize);

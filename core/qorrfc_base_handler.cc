@@ -6,6 +6,7 @@
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/Reactor.h>
 #include <ace/Thread_Manager.h>
+#include <ace/os_include/netinet/os_tcp.h>
 
 #include "qorrfc_base_request.h"
 #include "qorrfc_handle_name.h"
@@ -93,6 +94,12 @@ int Qorrfc_Base_Handler::open(void *) {
     return -1;
   }
   registered_ = 1;
+  // Replies are small writes that a client waits for before it sends
+  // again: held back until the last one is acknowledged (which a reading
+  // client delays), a reply of several lines would take tens of
+  // milliseconds.
+  int one = 1;
+  peer().set_option(ACE_IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   worker_started_ = true;
   size_t stack_size[1] = {WORKER_STACK};
   ACE_thread_t ids[1];

@@ -298,7 +298,10 @@ TEST(E2eFunction, BackgroundJobDeliversThroughTheGateway) {
   EXPECT_EQ(rows, (Lines{"JOB  ROW 000001 ", "JOB  ROW 000002 ", "JOB  ROW 000003 "}));
   // The request went on only after the gateway loop had ended. "releasing"
   // is logged before the semaphore is posted; "released" after, and so may
-  // follow the waiter's "acquired".
+  // follow the waiter's "acquired". The client may have read its last
+  // row before the waiter logs, so the test waits for the line.
+  ASSERT_TRUE(sys.server().wait_for_stderr(
+      "Qorrfc_V9function_Request call_req_function - acquired rh sema"));
   std::string log = sys.log();
   size_t released = log.find("handle_callrfc_batch - releasing rh sema");
   size_t acquired = log.find("Qorrfc_V9function_Request call_req_function - acquired rh sema");
