@@ -6,8 +6,9 @@
 // client library) and reads the same rows from r3sim directly through our
 // RFC library, from the same module the server calls: the dialog
 // compatibility module, or the batch one, whose job this process then
-// serves as the server would. Three alternating rounds, the best time of
-// each path counts. Prints MB/s of both and their ratio as
+// serves as the server would. Both paths checksum every data byte in
+// order, and the sums must agree. Three alternating rounds, the best time
+// of each path counts. Prints MB/s of both and their ratio as
 //   RESULT compat_dialog_w100 rows=N mb_per_s=X ratio_to_direct=R peak_rss_mb=M
 // (compat_batch_wW with --batch).
 //
@@ -100,8 +101,9 @@ void stop(pid_t pid) {
   waitpid(pid, &status, 0);
 }
 
-// The direct path: the module called from here, its chunks counted.
-int64_t direct_bytes(int port, unsigned width) {
+// The direct path: the module called from here, the data bytes of its
+// chunks summed.
+int64_t direct_bytes(int port, unsigned width, bench::StreamSum &sum) {
   std::string cs = "ashost=127.0.0.1 sysnr=00 gwserv=" + std::to_string(port) +
                    " client=800 user=DEMO passwd=welcome1 lang=E lcheck=1";
   RFC_ERROR_INFO_EX err{};
@@ -123,13 +125,23 @@ int64_t direct_bytes(int port, unsigned width) {
   r3sim::ParamList p1_only;
   p1_only.add("P1", p1, sizeof p1);
   r3sim::TableList chunk;
-  chunk.add("Z_QOR_DTAB", 256);
+  ITAB_H lines = chunk.add("Z_QOR_DTAB", 256);
   while (rc == RFC_CALL) {
     RFC_FUNCTIONNAME name;
     RfcGetName(h, name);
     bool data = std::strcmp(name, "CALLER_D") == 0;
     RfcGetData(h, p1_only.get(), data ? chunk.get() : nullptr);
-    if (data) bytes += std::atoll(std::string(p1, sizeof p1).c_str());
+    if (data) {
+      // P1 data bytes, the lines read in order; the rest of the last
+      // line is not data.
+      int64_t n = std::atoll(std::string(p1, sizeof p1).c_str());
+      bytes += n;
+      for (unsigned i = 1; n > 0 && i <= ItFill(lines); ++i) {
+        size_t take = n < 256 ? static_cast<size_t>(n) : 256;
+        sum.add(static_cast<const char *>(ItGetLine(lines, i)), take);
+        n -= static_cast<int64_t>(take);
+      }
+    }
     RfcSendData(h, none.get(), nullptr);
     rc = RfcReceive(h, none.get(), tables.get(), &exception);
   }
@@ -149,7 +161,8 @@ std::string text_of(const char *p, size_t n) {
   return t;
 }
 
-int64_t direct_batch_bytes(int port, unsigned width, const std::string &chunk) {
+int64_t direct_batch_bytes(int port, unsigned width, const std::string &chunk,
+                           bench::StreamSum &sum) {
   std::string cs = "ashost=127.0.0.1 sysnr=00 gwserv=" + std::to_string(port) +
                    " client=800 user=DEMO passwd=welcome1 lang=E lcheck=1";
   RFC_ERROR_INFO_EX err{};
@@ -220,6 +233,8 @@ int64_t direct_batch_bytes(int port, unsigned width, const std::string &chunk) {
     while (rc == RFC_OK && (rc = RfcReceive(reg, none.get(), nullptr, &exception)) == RFC_CALL) {
       RfcGetData(reg, eod_only.get(), dtab.get());
       bytes += static_cast<int64_t>(ItFill(rows)) * ItLeng(rows);
+      for (unsigned i = 1; i <= ItFill(rows); ++i)
+        sum.add(static_cast<const char *>(ItGetLine(rows, i)), ItLeng(rows));
       rc = RfcSendData(reg, none.get(), nullptr);
     }
     if (rc == RFC_OK) rc = RfcSendData(reg, none.get(), nullptr);
@@ -230,8 +245,10 @@ int64_t direct_batch_bytes(int port, unsigned width, const std::string &chunk) {
   return rc == RFC_OK && done ? bytes : -1;
 }
 
-// The server path: logon, data and request connection, all records read.
-int64_t server_bytes(int compat_port, int r3_port, unsigned width) {
+// The server path: logon, data and request connection, all records read
+// and their data bytes summed; -1 also when a record is no data record.
+int64_t server_bytes(int compat_port, int r3_port, unsigned width, bool batch,
+                     bench::StreamSum &sum) {
   using qorclient::CompatSession;
   CompatSession l, d, r;
   if (!l.open("127.0.0.1", compat_port) || !d.open("127.0.0.1", compat_port) ||
@@ -250,13 +267,31 @@ int64_t server_bytes(int compat_port, int r3_port, unsigned width) {
   // figure is the server's, not a record parser's.
   int64_t received = 0;
   std::string block;
+  size_t in_record = 0;  // data bytes of the current record already read
+  bool flags_ok = true;
+  // The flag byte of a data record: 0xFF on the dialog port, 0x01 on the
+  // batch port.
+  const unsigned char data_flag = batch ? 0x01 : 0xFF;
   while (!d.at_end()) {
     block.clear();
     d.stream().read_exact(1 << 20, block, std::chrono::seconds(60));
     if (block.empty()) break;
     received += static_cast<int64_t>(block.size());
+    // Records run across blocks: data bytes, then the flag byte.
+    for (size_t at = 0; at < block.size();) {
+      if (in_record == width) {
+        flags_ok = flags_ok && static_cast<unsigned char>(block[at]) == data_flag;
+        in_record = 0;
+        ++at;
+        continue;
+      }
+      size_t take = std::min(width - in_record, block.size() - at);
+      sum.add(block.data() + at, take);
+      in_record += take;
+      at += take;
+    }
   }
-  if (received % (width + 1) != 0) return -1;
+  if (!flags_ok || received % (width + 1) != 0) return -1;
   int64_t bytes = received / (width + 1) * width;
   if (!r.read_reply(lines)) return -1;
   r.command("DISCONNECT " + l.handle());
@@ -319,12 +354,16 @@ int main(int argc, char **argv) {
   // Alternating rounds, best of each: the first round also warms up r3sim.
   double direct_s = 1e9, server_s = 1e9;
   int64_t direct = 0, served = 0;
+  bool same = true;
   for (int round = 0; round < 3; ++round) {
+    bench::StreamSum direct_sum, server_sum;
     auto t0 = Clock::now();
-    direct = batch ? direct_batch_bytes(r3_port, width, chunk) : direct_bytes(r3_port, width);
+    direct = batch ? direct_batch_bytes(r3_port, width, chunk, direct_sum)
+                   : direct_bytes(r3_port, width, direct_sum);
     auto t1 = Clock::now();
-    served = server_bytes(compat_port, r3_port, width);
+    served = server_bytes(compat_port, r3_port, width, batch, server_sum);
     auto t2 = Clock::now();
+    same = same && direct_sum.value() == server_sum.value();
     direct_s = std::min(direct_s, std::chrono::duration<double>(t1 - t0).count());
     server_s = std::min(server_s, std::chrono::duration<double>(t2 - t1).count());
   }
@@ -333,10 +372,10 @@ int main(int argc, char **argv) {
   stop(sim);
   std::string rm = "rm -rf " + dir;
   if (std::system(rm.c_str()) != 0) return 1;
-  if (direct != rows * width || served != direct) {
-    std::fprintf(stderr, "extraction incomplete: direct %lld, server %lld of %lld bytes\n",
+  if (direct != rows * width || served != direct || !same) {
+    std::fprintf(stderr, "extraction incomplete or different: direct %lld, server %lld of %lld bytes%s\n",
                  static_cast<long long>(direct), static_cast<long long>(served),
-                 static_cast<long long>(rows * width));
+                 static_cast<long long>(rows * width), same ? "" : ", checksums differ");
     return 1;
   }
   double mb = static_cast<double>(direct) / 1e6;
