@@ -3,8 +3,11 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +18,23 @@
 namespace qtest {
 
 namespace {
+// Reserves port for this process until it ends: a lock on a file named
+// after the port, which every test process takes before it hands a port
+// out. A port that is free at the moment of the check can otherwise go to
+// two tests running in parallel, and one test's server then finds the
+// other's. The descriptor stays open (not inherited by children).
+bool reserve(int port) {
+  static const char dir[] = "/tmp/qorrfc-test-ports";
+  ::mkdir(dir, 0777);
+  ::chmod(dir, 0777);
+  std::string path = std::string(dir) + "/" + std::to_string(port);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return true;  // no reservations possible: the bind check alone
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  ::close(fd);
+  return false;
+}
+
 sockaddr_in loopback_addr(int port, const char *address = "127.0.0.1") {
   sockaddr_in a{};
   a.sin_family = AF_INET;
@@ -35,6 +55,7 @@ int free_port() {
   std::uniform_int_distribution<int> pick(20000, 32000);
   for (int attempt = 0; attempt < 1000; ++attempt) {
     int port = pick(rng);
+    if (!reserve(port)) continue;
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a = loopback_addr(port);
     bool ok = bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0;

@@ -8,7 +8,8 @@
 
 namespace qtest {
 
-// A port on 127.0.0.1 that was free a moment ago.
+// A port on 127.0.0.1 that was free a moment ago and that no other test
+// process has been given while this one runs.
 int free_port();
 
 // Waits until something accepts connections on address:port (a loopback
