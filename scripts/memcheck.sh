@@ -17,18 +17,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_for_line() {  # file pattern
-  for _ in $(seq 1 600); do
-    grep -q "$2" "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "memcheck: no '$2' in $1" >&2
-  return 1
-}
+. "$top/scripts/lib/wait_for_line.sh"
 
 "$bin/r3sim" --port 0 --db "$work/r3.db" --bookings 2000 >"$work/r3.out" 2>"$work/r3.err" &
 pids+=($!)
-wait_for_line "$work/r3.out" "r3sim ready on"
+wait_for_line "$work/r3.out" "r3sim ready on" "$!" || {
+  echo "memcheck: no 'r3sim ready on' in $work/r3.out" >&2
+  exit 1
+}
 r3port=$(sed -n 's/.*ready on .*:\([0-9]*\)$/\1/p' "$work/r3.out" | head -1)
 
 port=$((20000 + RANDOM % 12000))

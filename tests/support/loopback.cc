@@ -25,8 +25,12 @@ namespace {
 // other's. The descriptor stays open (not inherited by children).
 bool reserve(int port) {
   static const char dir[] = "/tmp/qorrfc-test-ports";
-  ::mkdir(dir, 0777);
-  ::chmod(dir, 0777);
+  static const bool made = [] {
+    ::mkdir(dir, 0777);
+    ::chmod(dir, 0777);  // for test processes of other users too
+    return true;
+  }();
+  (void)made;
   std::string path = std::string(dir) + "/" + std::to_string(port);
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) return true;  // no reservations possible: the bind check alone
