@@ -268,11 +268,12 @@ int count_threads(const std::string &pid) {
   return -1;
 }
 
-// The count once it has stayed the same for a second (connections that
-// have just ended take a moment to go), or after half a minute.
+// The count once it has stayed the same for 3 s (connections that have
+// just ended take a moment to go, and an idle thread waits 2 s for its
+// next connection), or after half a minute.
 int settled(const std::function<int()> &count) {
   int last = count(), same = 0;
-  for (int i = 0; i < 300 && same < 10; ++i) {
+  for (int i = 0; i < 300 && same < 30; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     int now = count();
     same = now == last ? same + 1 : 0;

@@ -4,7 +4,6 @@
 #include <ace/Message_Block.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/OS_NS_sys_time.h>
-#include <ace/Thread_Manager.h>
 
 #include "qorrfc_base_request.h"
 #include "qorrfc_bcompat_call.h"
@@ -94,7 +93,7 @@ void Qorrfc_Bcompat_Handler::run_job(RFC_HANDLE handle, Qorrfc_Bcompat_Handler &
   if (gateway.gw_flag == 'X') call.export_text("Z_QOR_TGTSYSTEM", " ");
   call.build_all();
   // A client gone (or a server stopping) while D registered gets no job.
-  bool stopping = thr_mgr()->testcancel(ACE_Thread::self()) != 0;
+  bool stopping = cancelled();
   RFC_RC rc = stopping ? RFC_FAILURE : call.call_receive(handle);
   if (rc == RFC_OK) {
     send_format("OK\n");
@@ -103,7 +102,7 @@ void Qorrfc_Bcompat_Handler::run_job(RFC_HANDLE handle, Qorrfc_Bcompat_Handler &
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Bcompat_Handler process_dconnect - acquired rh sema\n"));
   } else {
     // No job will call: D's loop notices the cancel within a second.
-    if (data.thr_mgr()) data.thr_mgr()->cancel_task(&data);
+    data.cancel();
     wait_for(sema(), &data, &data);
   }
   // A handle no job took must not be handed to the next job under the key.
@@ -130,12 +129,12 @@ bool Qorrfc_Bcompat_Handler::wait_for(ACE_Semaphore &semaphore, Qorrfc_Base_Hand
   for (;;) {
     ACE_Time_Value until = ACE_OS::gettimeofday() + ACE_Time_Value(1);
     if (semaphore.acquire(until) == 0) return true;
-    if (!stop_passed_on && thr_mgr() && thr_mgr()->testcancel(ACE_Thread::self())) {
+    if (!stop_passed_on && cancelled()) {
       stop_passed_on = true;
-      if (data->thr_mgr()) data->thr_mgr()->cancel_task(data);
+      data->cancel();
     }
     // A worker that ended without posting never will.
-    if (poster->thr_count() == 0) return semaphore.tryacquire() == 0;
+    if (!poster->worker_running()) return semaphore.tryacquire() == 0;
   }
 }
 

@@ -2,7 +2,6 @@
 
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_sys_socket.h>
-#include <ace/Thread_Manager.h>
 
 #include <string>
 
@@ -36,7 +35,7 @@ int Qorrfc_Bcompat_Request::deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cb
   // The data connection's worker was asked to stop (its request
   // connection's client left, DISCONNECT, the server stopping): the job is
   // told rather than delivered to its end.
-  if (ACE_Thread_Manager::instance()->testcancel(ACE_Thread::self())) {
+  if (Qorrfc_Base_Handler::worker_cancelled()) {
     eod_flag_ = 'X';
     killed_ = 1;
     end_data_stream();

@@ -2,7 +2,6 @@
 #include <ace/Guard_T.h>
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_string.h>
-#include <ace/Thread_Manager.h>
 
 #include <cstdio>
 
@@ -156,7 +155,7 @@ int Qorrfc_Compat_Handler::process_disconnect(const char *handle) {
   }
   found->delete_on_close(1);
   // Cooperative: the worker notices it at its next one-second wait.
-  if (found->thr_mgr()) found->thr_mgr()->cancel_task(found.get());
+  found->cancel();
   return COMMAND_OK;
 }
 

@@ -5,7 +5,6 @@
 #include <ace/OS_NS_string.h>
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/Reactor.h>
-#include <ace/Thread_Manager.h>
 #include <ace/os_include/netinet/os_tcp.h>
 
 #include "qorrfc_base_request.h"
@@ -13,8 +12,14 @@
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_refusal_log.h"
 #include "qorrfc_serial.h"
+#include "qorrfc_worker_pool.h"
 
 std::atomic<bool> Qorrfc_Base_Handler::loop_ended_{false};
+
+namespace {
+// The connection whose worker the thread is running, if any.
+thread_local Qorrfc_Base_Handler *current_worker = nullptr;
+}  // namespace
 
 Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nullptr, 0x7fffffff) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler constructor\n"));
@@ -101,20 +106,21 @@ int Qorrfc_Base_Handler::open(void *) {
   int one = 1;
   peer().set_option(ACE_IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   worker_started_ = true;
-  size_t stack_size[1] = {WORKER_STACK};
-  ACE_thread_t ids[1];
-  activation_result_ = activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY, 9,
-                                nullptr, nullptr, nullptr, stack_size, ids);
-  if (activation_result_ == -1) {
+  worker_running_ = true;
+  // The greeting goes out before a waiting thread is woken for the worker,
+  // which has nothing to do until the client sends: the client need not
+  // wait for that wake-up.
+  if (Qorrfc_Worker_Pool::instance()->run(this, WORKER_STACK, [this] {
+        Qorrfc_Refusal_Log::instance()->accepted();
+        send_handle();
+      }) == -1) {
     worker_started_ = false;
+    worker_running_ = false;
     char why[160];
     ACE_OS::snprintf(why, sizeof why, "cannot start a thread (%s)", ACE_OS::strerror(errno));
     refuse(why);
     return -1;
   }
-  worker_id_ = ids[0];
-  Qorrfc_Refusal_Log::instance()->accepted();
-  send_handle();
   return 0;
 }
 
@@ -135,8 +141,7 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
     return 0;
   }
   ACE_Message_Block *block = new ACE_Message_Block(READ_CHUNK);
-  ACE_Time_Value limit(1);
-  ssize_t n = peer().recv(block->wr_ptr(), READ_CHUNK, &limit);
+  ssize_t n = read_chunk(block->wr_ptr());
   ACE_DEBUG((LM_DEBUG, "%D(%P|%t) %d bytes from QOR\n", static_cast<int>(n)));
   if (n > 0) {
     block->wr_ptr(static_cast<size_t>(n));
@@ -161,6 +166,18 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   return -1;
 }
 
+ssize_t Qorrfc_Base_Handler::read_chunk(char *buffer) {
+#if defined (MSG_DONTWAIT)
+  // The socket is readable, so the bytes (or the end) are there: taken
+  // without a wait, the read costs one system call instead of the six of
+  // a timed one (a wait and two switches of the socket's mode).
+  ssize_t n = ACE_OS::recv(peer().get_handle(), buffer, READ_CHUNK, MSG_DONTWAIT);
+  if (n >= 0 || (errno != EWOULDBLOCK && errno != EAGAIN && errno != EINTR)) return n;
+#endif
+  ACE_Time_Value limit(1);
+  return peer().recv(buffer, READ_CHUNK, &limit);
+}
+
 void Qorrfc_Base_Handler::resume_if_suspended() {
   if (suspended_ && !msg_queue()->is_full() && suspended_.exchange(0))
     loop_->resume_handler(this);
@@ -176,7 +193,7 @@ int Qorrfc_Base_Handler::svc() {
       if (errno != EWOULDBLOCK) {
         ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout -1\n"));
         status = -1;
-      } else if (thr_mgr()->testcancel(ACE_Thread::self())) {
+      } else if (cancelled()) {
         ACE_DEBUG((LM_TRACE, "%D(%P|%t) Timeout 1\n"));
         status = 1;
       } else {
@@ -213,10 +230,26 @@ int Qorrfc_Base_Handler::svc() {
   return status;
 }
 
+void Qorrfc_Base_Handler::run_worker() {
+  current_worker = this;
+  svc();
+  current_worker = nullptr;
+  worker_running_ = false;
+  close(0);
+}
+
+bool Qorrfc_Base_Handler::cancelled() const {
+  return cancelled_ || Qorrfc_Worker_Pool::instance()->stopping();
+}
+
+bool Qorrfc_Base_Handler::worker_cancelled() {
+  return current_worker ? current_worker->cancelled() : Qorrfc_Worker_Pool::instance()->stopping();
+}
+
 int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
   if (block->length() == 0) {  // the end of input
     block->release();
-    if (!thr_mgr()->testcancel(ACE_Thread::self())) return 0;
+    if (!cancelled()) return 0;
     ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Handler svc - end of input\n"));
     return 1;
   }
@@ -257,7 +290,7 @@ int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
 }
 
 void Qorrfc_Base_Handler::cancel_unless_owned() {
-  if (delete_on_close_ && thr_count() > 0) thr_mgr()->cancel_task(this);
+  if (delete_on_close_) cancel();
 }
 
 int Qorrfc_Base_Handler::final_close() {
@@ -326,7 +359,7 @@ void Qorrfc_Base_Handler::release_data_connection() {
   Qorrfc_Base_Handler *d = data_connection_.get();
   if (d == nullptr) return;
   d->delete_on_close(1);
-  if (d->thr_mgr()) d->thr_mgr()->cancel_task(d);
+  d->cancel();
   d->hangup();
   data_connection_.reset();
 }

@@ -55,8 +55,21 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   static bool is_final_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
     return fd == ACE_INVALID_HANDLE && mask != ACE_Event_Handler::READ_MASK;
   }
-  // The worker thread: framing and the control blocks.
+  // The worker: framing and the control blocks.
   int svc() override;
+  // Called by the worker pool on the connection's thread: svc, then the
+  // final close (which may delete the handler).
+  void run_worker();
+  // Any thread: asks the worker to end. It looks at each of its one-second
+  // waits and between a background job's calls.
+  void cancel() { cancelled_ = true; }
+  // The worker was asked to end, or the server is stopping.
+  bool cancelled() const;
+  // cancelled() of the connection whose worker the calling thread is; on
+  // any other thread, whether the server is stopping.
+  static bool worker_cancelled();
+  // From the start of the worker until it has finished with the connection.
+  bool worker_running() const { return worker_running_; }
   // The reactor's references (see the lifetime note above).
   Reference_Count add_reference() override;
   Reference_Count remove_reference() override;
@@ -189,6 +202,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
  private:
   friend class Qorrfc_Handler_Registry;
   int name_connection();
+  // Called by handle_input: up to READ_CHUNK bytes of the client, waiting
+  // at most a second for them; 0 at the end, -1 on an error.
+  ssize_t read_chunk(char *buffer);
   // One block of client bytes through the framing; the worker's status.
   int take_data(ACE_Message_Block *block);
   // Asks the worker to end, unless another connection owns this one.
@@ -204,10 +220,10 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   Qorrfc_Base_Handler *request_handler_ = nullptr;
   ACE_Semaphore sema_;
   RFC_HANDLE rfc_handle_ = RFC_HANDLE_NULL;
-  ACE_thread_t worker_id_{};
-  int activation_result_ = 0;
   std::atomic<int> registered_{0};  // watched by the reactor (its thread clears it)
   std::atomic<bool> worker_started_{false};
+  std::atomic<bool> worker_running_{false};
+  std::atomic<bool> cancelled_{false};
   static std::atomic<bool> loop_ended_;
   int batch_active_ = 0;
   Qorrfc_Base_Request *current_request_ = nullptr;

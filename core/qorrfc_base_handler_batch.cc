@@ -2,7 +2,6 @@
 // serves a background job's calls, and the keyed data queues.
 #include <ace/Log_Msg.h>
 #include <ace/OS_NS_string.h>
-#include <ace/Thread_Manager.h>
 
 #include <string>
 
@@ -65,7 +64,7 @@ void Qorrfc_Base_Handler::serve_gateway_calls(RFC_HANDLE handle,
   for (;;) {
     RFC_RC rc = RfcWaitForRequest(handle, 1);
     if (rc != RFC_OK) {
-      if (thr_mgr()->testcancel(ACE_Thread::self())) break;
+      if (cancelled()) break;
       if (rc == RFC_RETRY) continue;  // the 1-second wait ran out
       // The job can no longer reach us: the request must tell its client.
       batch_broken_ = 1;
@@ -75,7 +74,7 @@ void Qorrfc_Base_Handler::serve_gateway_calls(RFC_HANDLE handle,
     request->dispatch_callback(handle);
     if (request->eod_flag() == 'X') break;
     // A client gone or a server stopping while the call was served.
-    if (thr_mgr()->testcancel(ACE_Thread::self())) break;
+    if (cancelled()) break;
   }
 }
 

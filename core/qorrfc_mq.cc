@@ -3,11 +3,12 @@
 #include <ace/Guard_T.h>
 #include <ace/OS_NS_sys_time.h>
 #include <ace/Singleton.h>
-#include <ace/Thread_Manager.h>
 
 #include <cerrno>
 
 #include <vector>
+
+#include "qorrfc_base_handler.h"
 
 Qorrfc_MQ::Qorrfc_MQ() : ACE_Message_Queue<ACE_MT_SYNCH>(16384, 16384), reg_count_(0) {}
 
@@ -86,7 +87,7 @@ const char *Qorrfc_MQ_Registry::get(const char *key) {
     ACE_Time_Value until = ACE_OS::gettimeofday() + ACE_Time_Value(1);
     if (queue->dequeue_head(block, &until) != -1) break;
     if (errno != EWOULDBLOCK) return "";
-    if (ACE_Thread_Manager::instance()->testcancel(ACE_Thread::self())) return "";
+    if (Qorrfc_Base_Handler::worker_cancelled()) return "";
   }
   const char *text = block->rd_ptr();
   block->release();

@@ -6,7 +6,6 @@
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_string.h>
 #include <ace/OS_NS_sys_socket.h>
-#include <ace/Thread_Manager.h>
 
 #include "qorrfc_base_handler.h"
 #include "qorrfc_base_request.h"
@@ -81,8 +80,7 @@ int Qorrfc_Base_Request::call_req_function() {
     int rc = main_function_->call_receive(rfc_handle_);
     // No job will come to end the gateway loop that waits for it: stop the
     // loop (it looks every second), so that the wait below ends.
-    if (rc != RFC_OK && data_connection_->thr_mgr())
-      data_connection_->thr_mgr()->cancel_task(data_connection_);
+    if (rc != RFC_OK) data_connection_->cancel();
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquiring rh sema\n"));
     request_connection_->sema().acquire();
     ACE_DEBUG((LM_NOTICE, "%D(%P|%t) In Qorrfc_Base_Request call_req_function - acquired rh sema\n"));
@@ -196,7 +194,7 @@ int Qorrfc_Base_Request::deliver_data_chunk(RFC_HANDLE handle, Qorrfc_Data_Cbf *
   // A batch extraction runs on the data connection's worker, which the
   // server's stop (or a later request taking the data connection) asks to
   // end: the job is told to stop rather than delivered to its end.
-  if (flags_[2] == 'Y' && ACE_Thread_Manager::instance()->testcancel(ACE_Thread::self())) {
+  if (flags_[2] == 'Y' && Qorrfc_Base_Handler::worker_cancelled()) {
     send_error("Extraction stopped: the RFC server is stopping");
     eod_flag_ = 'X';
     killed_ = 1;

@@ -11,7 +11,6 @@
 #include <ace/OS_NS_sys_socket.h>
 #include <ace/OS_NS_unistd.h>
 #include <ace/Reactor.h>
-#include <ace/Thread_Manager.h>
 
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/XMLException.hpp>
@@ -22,6 +21,7 @@
 #include "qorrfc_reactor.h"
 #include "qorrfc_serial.h"
 #include "qorrfc_sigcatcher.h"
+#include "qorrfc_worker_pool.h"
 #include "saprfc.h"
 #include "unix_qorrfc_service_options.h"
 
@@ -105,19 +105,31 @@ void qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&ac
   ACE_OS::listen(acceptor->get_handle(), SOMAXCONN);
 }
 
+namespace {
+
+// A number of seconds from the environment variable name into *seconds;
+// an unset variable leaves it, a malformed one is logged and left.
+void read_seconds(const char *name, long *seconds, const char *what) {
+  const char *text = ACE_OS::getenv(name);
+  if (text == nullptr || *text == '\0') return;
+  char *end = nullptr;
+  long value = ACE_OS::strtol(text, &end, 10);
+  if (*end != '\0' || value < 0)
+    ACE_ERROR((LM_ERROR, "%D(%P|%t) %s=\"%s\" is not a number of seconds; %s %d s\n", name, text,
+               what, static_cast<int>(*seconds)));
+  else
+    *seconds = value;
+}
+
+}  // namespace
+
 int qorrfc_service::read_environment() {
-  const char *text = ACE_OS::getenv("QORRFC_KEPT_LOGON_SECONDS");
-  if (text != nullptr && *text != '\0') {
-    char *end = nullptr;
-    long seconds = ACE_OS::strtol(text, &end, 10);
-    if (*end != '\0' || seconds < 0)
-      ACE_ERROR((LM_ERROR,
-                 "%D(%P|%t) QORRFC_KEPT_LOGON_SECONDS=\"%s\" is not a number of seconds; "
-                 "kept logons end after %d s\n",
-                 text, static_cast<int>(Qorrfc_Compat_Handler::kept_logon_limit())));
-    else
-      Qorrfc_Compat_Handler::kept_logon_limit(seconds);
-  }
+  long kept = Qorrfc_Compat_Handler::kept_logon_limit();
+  read_seconds("QORRFC_KEPT_LOGON_SECONDS", &kept, "kept logons end after");
+  Qorrfc_Compat_Handler::kept_logon_limit(kept);
+  long parked = Qorrfc_Worker_Pool::instance()->park_seconds();
+  read_seconds("QORRFC_IDLE_THREAD_SECONDS", &parked, "a thread waits for its next connection for");
+  Qorrfc_Worker_Pool::instance()->park_seconds(parked);
   // Every local interface, unless the administrator restricted the
   // listeners to one address (a server beside the clients' network). Only
   // a numeric address is taken: the start must not wait on name service.
@@ -222,11 +234,10 @@ int qorrfc_service::serve(const Options &options) {
     result = service.run();
     ACE_DEBUG((LM_INFO, "%D(%P|%t) qorrfc_service 4.1 2005-08-12 stopping\n"));
   }
-  // A connection accepted while the stop was under way got a worker that
-  // missed the cancel (and a Windows stop cancels nothing before this);
-  // with the listeners closed no more can come, so this cancel reaches
-  // every worker there is.
-  ACE_Thread_Manager::instance()->cancel_all();
+  // Every worker ends (a Windows stop asks none of them before this), and
+  // the threads waiting for a connection end now, so that the wait for
+  // all threads at the end of the program returns.
+  Qorrfc_Worker_Pool::instance()->stop();
   return result;
 }
 

@@ -4,7 +4,8 @@
 #include <ace/OS_NS_Thread.h>
 #include <ace/OS_NS_signal.h>
 #include <ace/Reactor.h>
-#include <ace/Thread_Manager.h>
+
+#include "qorrfc_worker_pool.h"
 
 int Qorrfc_Sigcatcher::start() {
   return activate(THR_NEW_LWP | THR_DETACHED, 1, 0, ACE_DEFAULT_THREAD_PRIORITY);
@@ -22,7 +23,7 @@ int Qorrfc_Sigcatcher::svc() {
     ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Sigcatcher::svc sigwait gave %m\n"));
   else
     ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Sigcatcher::svc caught %S\n", sig));
-  ACE_Thread_Manager::instance()->cancel_all();
+  Qorrfc_Worker_Pool::instance()->stop();
   ACE_Reactor::instance()->end_reactor_event_loop();
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Leaving Qorrfc_Sigcatcher::svc\n"));
   return 0;

@@ -2,7 +2,6 @@
 // request: it registers at the gateway named by the logon's system
 // information and serves the background job's calls until the last chunk.
 #include <ace/Log_Msg.h>
-#include <ace/Thread_Manager.h>
 
 #include "qorrfc_base_request.h"
 #include "qorrfc_ssi_cbf.h"

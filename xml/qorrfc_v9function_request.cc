@@ -7,7 +7,6 @@
 #include <ace/OS_NS_stdio.h>
 #include <ace/OS_NS_stdlib.h>
 #include <ace/OS_NS_string.h>
-#include <ace/Thread_Manager.h>
 #include <xercesc/dom/DOMElement.hpp>
 #include <xercesc/dom/DOMNodeList.hpp>
 
@@ -240,5 +239,5 @@ int Qorrfc_V9function_Request::send_results() {
 
 void Qorrfc_V9function_Request::stop_unfinished_gateway_loop() {
   if (data_connection_->batch_active() != 1 || eod_flag_ == 'X') return;
-  if (data_connection_->thr_mgr()) data_connection_->thr_mgr()->cancel_task(data_connection_);
+  data_connection_->cancel();
 }

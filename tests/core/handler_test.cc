@@ -1,6 +1,7 @@
 // The connection handler end to end inside the test process: framing as
 // the client sees it, handles, the registry's lifetime guarantee, the size
 // limit, data-connection ownership and reading while a worker is busy.
+#include <ace/OS_NS_Thread.h>
 #include <ace/Semaphore.h>
 #include <gtest/gtest.h>
 
@@ -12,7 +13,9 @@
 #include "in_process_server.h"
 #include "qorrfc_base_handler.h"
 #include "qorrfc_compat_handler.h"
+#include "qorrfc_worker_pool.h"
 #include "text_match.h"
+#include "wait_until.h"
 
 namespace {
 
@@ -37,6 +40,7 @@ class Echo_Handler : public Qorrfc_Base_Handler {
       ++in_slowquit;
       gate().acquire();
     }
+    if (text == "thread") text = std::to_string(ACE_OS::thr_gettid());  // the kernel's, never reused soon
     std::string reply = "R " + std::to_string(blocks) + " " + std::to_string(text.size()) + "\n";
     send(reply.data(), reply.size());
     send(text.data(), text.size());
@@ -234,6 +238,40 @@ TEST(Handler, WorkersEndingWithAFullQueueAreAllClosedAndFreed) {
   while (destroyed - before < n && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(destroyed - before, n);
+}
+
+// A connection's thread that waits for the next connection serves it
+// afresh: the stop asked of the last worker on it does not end the next
+// one, which stays past its one-second checks. Unless taken, the waiting
+// thread ends by itself.
+TEST(Handler, AThreadServesTheNextConnectionAfreshAndEndsWhenNotNeeded) {
+  qtest::InProcessServer<Echo_Handler> server;
+  Qorrfc_Worker_Pool *pool = Qorrfc_Worker_Pool::instance();
+  std::string first;
+  {
+    qtest::Conn c(server.port());
+    read_handle(c);
+    ASSERT_TRUE(c.send("thread\n"));
+    first = read_reply(c).text;
+  }
+  ASSERT_TRUE(qtest::wait_until([&] { return pool->busy() == 0; }, 5s));
+  qtest::Conn next(server.port());
+  read_handle(next);
+  ASSERT_TRUE(next.send("thread\n"));
+  EXPECT_EQ(read_reply(next).text, first);
+  // Past two of the worker's one-second checks.
+  std::this_thread::sleep_for(2200ms);
+  ASSERT_TRUE(next.send("ping\n"));
+  EXPECT_EQ(read_reply(next).text, "ping");
+  next.close();
+
+  long wait = pool->park_seconds();
+  pool->park_seconds(1);
+  ASSERT_TRUE(qtest::wait_until([&] { return pool->busy() == 0; }, 5s));
+  // Only the reactor's thread is left once the waiting one has given up.
+  EXPECT_TRUE(qtest::wait_until(
+      [] { return ACE_Thread_Manager::instance()->count_threads() == 1; }, 10s));
+  pool->park_seconds(wait);
 }
 
 TEST(Handler, OwnedDataConnectionEndsWithItsOwner) {

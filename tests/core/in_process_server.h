@@ -20,6 +20,7 @@
 #include "loopback.h"
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_reactor.h"
+#include "qorrfc_worker_pool.h"
 
 namespace qtest {
 
@@ -44,10 +45,15 @@ class InProcessServer : public ACE_Task_Base {
 
   int port() const { return port_; }
 
-  // True when only the reactor thread is left.
+  // True when every worker has finished with its connection and only the
+  // reactor thread is left (threads waiting for a connection are ended).
   bool wait_for_workers(std::chrono::milliseconds timeout) {
     auto end = std::chrono::steady_clock::now() + timeout;
-    while (ACE_Thread_Manager::instance()->count_threads() > 1) {
+    for (;;) {
+      if (Qorrfc_Worker_Pool::instance()->busy() == 0) {
+        Qorrfc_Worker_Pool::instance()->retire_parked();
+        if (ACE_Thread_Manager::instance()->count_threads() <= 1) break;
+      }
       if (std::chrono::steady_clock::now() > end) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -2,7 +2,6 @@
 // ACE_Svc_Handler pairs its own operator new with a delete[] that GCC flags.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-#include <ace/Thread_Manager.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -52,16 +51,21 @@ TEST(DataQueues, UnknownKeyGivesEmptyTextAtOnceKnownKeyWaits) {
   taker.join();
   EXPECT_EQ(got.load(), handle);
 
-  // A waiter whose thread is cancelled (a stop) gives up with "".
+  // A waiter that is a connection's worker asked to end (its client gone,
+  // or a stop) gives up with "".
+  struct Waiter : Qorrfc_Base_Handler {
+    int svc() override {
+      *out = Qorrfc_MQ_Registry::instance()->get("wait-key");
+      return 0;
+    }
+    std::atomic<const char *> *out = nullptr;
+  };
   std::atomic<const char *> cancelled{nullptr};
-  ACE_Thread_Manager *threads = ACE_Thread_Manager::instance();
-  ASSERT_NE(threads->spawn([](void *arg) -> ACE_THR_FUNC_RETURN {
-              *static_cast<std::atomic<const char *> *>(arg) =
-                  Qorrfc_MQ_Registry::instance()->get("wait-key");
-              return 0;
-            }, &cancelled, THR_NEW_LWP | THR_JOINABLE, nullptr, nullptr, 0, 77), -1);
-  threads->cancel_grp(77);
-  threads->wait_grp(77);
+  Waiter *waiter = new Waiter;  // deleted by its own end, as a connection's handler
+  waiter->out = &cancelled;
+  waiter->cancel();
+  std::thread worker([waiter] { waiter->run_worker(); });
+  worker.join();
   ASSERT_NE(cancelled.load(), nullptr);
   EXPECT_STREQ(cancelled.load(), "");
 }

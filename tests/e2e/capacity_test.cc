@@ -60,7 +60,7 @@ std::unique_ptr<CompatSession> kept_logon(E2eSystem &sys, int port) {
 }  // namespace
 
 TEST(E2eCapacity, IdleConnectionsPastTheSelectLimitLeaveRoomForOthers) {
-  E2eSystem sys;
+  E2eSystem sys(1, {}, e2e::threads_end_with_connections());
   const pid_t pid = sys.server().pid();
   expect_serving(sys);
   const int idle_threads = settled([&] { return threads(pid); });
@@ -127,7 +127,7 @@ TEST(E2eCapacity, OutOfThreadsTheClientIsToldAndTheServerRecovers) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can run the server under a user id of its own";
   e2e::ServerSetup setup;
   setup.thread_limit = 24;
-  E2eSystem sys(1, {}, setup);
+  E2eSystem sys(1, {}, e2e::threads_end_with_connections(setup));
   const pid_t pid = sys.server().pid();
   const int idle_threads = settled([&] { return threads(pid); });
   ASSERT_LT(idle_threads, setup.thread_limit) << sys.log();
@@ -158,7 +158,7 @@ TEST(E2eCapacity, KeptLogonsThatNobodyNamesEndAfterTheLimit) {
   const int compat = qtest::free_port();
   e2e::ServerSetup setup;
   setup.env["QORRFC_KEPT_LOGON_SECONDS"] = "2";
-  E2eSystem sys(1, {"-c", std::to_string(compat)}, setup);
+  E2eSystem sys(1, {"-c", std::to_string(compat)}, e2e::threads_end_with_connections(setup));
   const pid_t pid = sys.server().pid();
   const int idle_threads = settled([&] { return threads(pid); });
 

@@ -94,7 +94,7 @@ TEST(E2eFault, R3GoneInMidExtractionThenBack) {
 }
 
 TEST(E2eFault, ClientsLeavingAtEveryPhaseLeaveNothingBehind) {
-  E2eSystem sys(1, {"-B", "4000"});
+  E2eSystem sys(1, {"-B", "4000"}, e2e::threads_end_with_connections());
   const pid_t pid = sys.server().pid();
   size_t width = width_of(sys, "SBOOK");
   // Once everything that stays (libraries, the random source) is in use.
@@ -193,7 +193,7 @@ TEST(E2eFault, AClientThatStopsReadingHoldsOnlyItsOwnExtraction) {
 // registration waits for the job, the job finds nobody to deliver to and
 // is told so, and then nothing of the request is left in the server.
 TEST(E2eFault, AClientGoneDuringTheBatchWaitLeavesNothingBehind) {
-  E2eSystem sys(1, {"-B", "4000", "-V", "QORBATCH"});
+  E2eSystem sys(1, {"-B", "4000", "-V", "QORBATCH"}, e2e::threads_end_with_connections());
   const pid_t pid = sys.server().pid();
   expect_serving(sys);
   const int idle_threads = settled([&] { return threads(pid); });

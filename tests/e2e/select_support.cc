@@ -172,13 +172,9 @@ int threads(pid_t pid) {
   return -1;
 }
 
-bool wait_until(const std::function<bool()> &cond, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+ServerSetup threads_end_with_connections(ServerSetup setup) {
+  setup.env["QORRFC_IDLE_THREAD_SECONDS"] = "0";
+  return setup;
 }
 
 int settled(const std::function<int()> &count) {

@@ -16,6 +16,7 @@
 #include "abap_field.h"
 #include "e2e_system.h"
 #include "socket_stream.h"
+#include "wait_until.h"
 
 namespace e2e {
 
@@ -77,9 +78,10 @@ bool ends_within(qorclient::SocketStream &stream,
 // Descriptors and threads of a process, from /proc.
 int open_fds(pid_t pid);
 int threads(pid_t pid);
-// Polls until cond holds; false when it still does not after the time.
-bool wait_until(const std::function<bool()> &cond,
-                std::chrono::milliseconds timeout = std::chrono::seconds(15));
+// A server whose threads end with their connections (none waits for a
+// next one), for tests that count its threads.
+ServerSetup threads_end_with_connections(ServerSetup setup = {});
+using qtest::wait_until;
 // The value of count once it has stayed the same for a while (threads and
 // descriptors of connections that have just ended go away shortly after).
 int settled(const std::function<int()> &count);

@@ -1,0 +1,70 @@
+// The threads that run connections' workers. Each connection still has a
+// thread of its own while it lasts; a thread whose connection has ended
+// waits a while for the next one before it ends, because starting and
+// ending a thread costs more than all else an accept takes, and clients
+// that open many short connections would pay that each time.
+#pragma once
+
+#include <ace/Condition_Thread_Mutex.h>
+#include <ace/Thread_Mutex.h>
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <vector>
+
+class Qorrfc_Base_Handler;
+
+class Qorrfc_Worker_Pool {
+ public:
+  enum { DEFAULT_PARK_SECONDS = 2, MAX_PARKED = 64 };
+
+  static Qorrfc_Worker_Pool *instance();
+
+  // Called by a connection that is opening: its worker (run_worker) on a
+  // waiting thread, or on a new one with stack_size bytes of stack; -1
+  // (errno set) when no thread could be started. Once the thread is
+  // certain, and before a waiting one is woken, first() runs on the
+  // calling thread.
+  int run(Qorrfc_Base_Handler *handler, size_t stack_size, const std::function<void()> &first);
+  // The server's stop: waiting threads end now, threads whose connection
+  // ends later end with it, and every worker's cancelled() is true.
+  void stop();
+  bool stopping() const { return stopping_; }
+  // Waiting threads end now; later ones wait again (tests, to count
+  // threads).
+  void retire_parked();
+  // How long a thread waits for its next connection; 0 ends it at once.
+  void park_seconds(long seconds) { park_seconds_ = seconds; }
+  long park_seconds() const { return park_seconds_; }
+  // Workers that have a connection and have not yet finished with it.
+  long busy() const { return busy_; }
+
+ private:
+  // A thread's place to wait for a connection, with its own condition so
+  // that a hand-over wakes only the thread it is for. It lasts as long as
+  // the thread: a hand-over signals after letting go of the lock (the
+  // woken thread would otherwise wait for it at once), by when the
+  // thread may already be running the connection.
+  struct Parked {
+    explicit Parked(ACE_Thread_Mutex &lock) : ready(lock) {}
+    ACE_Condition_Thread_Mutex ready;
+    Qorrfc_Base_Handler *handler = nullptr;
+    bool retire = false;
+  };
+  struct Start {
+    Qorrfc_Worker_Pool *pool;
+    Qorrfc_Base_Handler *handler;
+  };
+
+  static ACE_THR_FUNC_RETURN thread_main(void *start);
+  // The next connection for the calling thread, nullptr when it is to end.
+  Qorrfc_Base_Handler *wait_for_next(Parked &self);
+  void retire_all_locked();
+
+  ACE_Thread_Mutex lock_;
+  std::vector<Parked *> parked_;  // the most recently parked last
+  std::atomic<bool> stopping_{false};
+  std::atomic<long> park_seconds_{DEFAULT_PARK_SECONDS};
+  std::atomic<long> busy_{0};
+};
