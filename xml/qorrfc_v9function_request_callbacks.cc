@@ -70,13 +70,16 @@ int Qorrfc_V9function_Request::handle_data_chunk(RFC_HANDLE handle) {
     if (data->send_table(rows->handle(), 0) < 0)
       return chunk_->raise_tables(handle, "KILLED_BY_QOR");
   }
-  // Marked before the answer: once answered, the job may end and the
-  // request thread look at the mark.
+  // Marked, and the client told, before the answer: once answered, the
+  // job may end, and with it the module, whose request thread then looks
+  // at the mark and may close the request connection before an "EOF"
+  // written after the answer got there.
   bool last = data_connection_->batch_active() == 1 && chunk_->end_of_data() == 'X';
-  if (last) eod_flag_ = 'X';
-  rc = chunk_->send(handle);
-  if (last) target->send_raw("EOF\n", 4);
-  return rc;
+  if (last) {
+    eod_flag_ = 'X';
+    target->send_raw("EOF\n", 4);
+  }
+  return chunk_->send(handle);
 }
 
 int Qorrfc_V9function_Request::deliver_data_chunk(RFC_HANDLE, Qorrfc_Data_Cbf *) { return 0; }
