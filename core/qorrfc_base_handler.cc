@@ -28,6 +28,7 @@ Qorrfc_Base_Handler::Qorrfc_Base_Handler() : sema_(0, USYNC_THREAD, nullptr, nul
   ACE_OS::memset(&error_info_, 0, sizeof error_info_);
   msg_queue()->high_water_mark(16384);
   msg_queue()->low_water_mark(16384);
+  msg_queue()->notification_strategy(&queue_wake_);
   reference_counting_policy().value(ACE_Event_Handler::Reference_Counting_Policy::ENABLED);
 }
 
@@ -107,9 +108,6 @@ int Qorrfc_Base_Handler::open(void *) {
   peer().set_option(ACE_IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   worker_started_ = true;
   worker_running_ = true;
-  // The greeting goes out before a waiting thread is woken for the worker,
-  // which has nothing to do until the client sends: the client need not
-  // wait for that wake-up.
   if (Qorrfc_Worker_Pool::instance()->run(this, WORKER_STACK, [this] {
         Qorrfc_Refusal_Log::instance()->accepted();
         send_handle();
@@ -159,9 +157,11 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // Cancelled before the end mark is queued, so the worker that takes the
   // mark sees the cancel and ends at once, not at its next one-second
   // check; under a high connection rate the lingering workers would
-  // otherwise fill the reactor's handle table.
+  // otherwise fill the reactor's handle table. The mark, not the cancel,
+  // wakes a worker that has not started yet: woken first, it would wait
+  // for the mark at once.
   client_gone_ = true;
-  cancel_unless_owned();
+  cancel_unless_owned(false);
   if (putq(block) == -1) block->release();
   return -1;
 }
@@ -238,6 +238,16 @@ void Qorrfc_Base_Handler::run_worker() {
   close(0);
 }
 
+int Qorrfc_Base_Handler::Queue_Wake::notify() {
+  Qorrfc_Worker_Pool::instance()->wake(static_cast<Qorrfc_Base_Handler *>(eh_));
+  return 0;
+}
+
+void Qorrfc_Base_Handler::cancel() {
+  cancelled_ = true;
+  Qorrfc_Worker_Pool::instance()->wake(this);
+}
+
 bool Qorrfc_Base_Handler::cancelled() const {
   return cancelled_ || Qorrfc_Worker_Pool::instance()->stopping();
 }
@@ -289,8 +299,10 @@ int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
   return 0;
 }
 
-void Qorrfc_Base_Handler::cancel_unless_owned() {
-  if (delete_on_close_) cancel();
+void Qorrfc_Base_Handler::cancel_unless_owned(bool wake) {
+  if (!delete_on_close_) return;
+  cancelled_ = true;
+  if (wake) Qorrfc_Worker_Pool::instance()->wake(this);
 }
 
 int Qorrfc_Base_Handler::final_close() {

@@ -15,6 +15,7 @@
 // last reference deletes the handler.
 #pragma once
 
+#include <ace/Notification_Strategy.h>
 #include <ace/Recursive_Thread_Mutex.h>
 #include <ace/Semaphore.h>
 #include <ace/SOCK_Stream.h>
@@ -26,6 +27,7 @@
 
 #include "qorrfc_framer.h"
 #include "qorrfc_handler_ref.h"
+#include "qorrfc_worker_pool.h"
 #include "saprfc.h"
 
 class Qorrfc_Base_Request;
@@ -62,7 +64,7 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   void run_worker();
   // Any thread: asks the worker to end. It looks at each of its one-second
   // waits and between a background job's calls.
-  void cancel() { cancelled_ = true; }
+  void cancel();
   // The worker was asked to end, or the server is stopping.
   bool cancelled() const;
   // cancelled() of the connection whose worker the calling thread is; on
@@ -201,14 +203,26 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
 
  private:
   friend class Qorrfc_Handler_Registry;
+  friend class Qorrfc_Worker_Pool;
+  // Told of every block queued for the worker: wakes the thread that was
+  // given the connection and waits to start its worker.
+  class Queue_Wake : public ACE_Notification_Strategy {
+   public:
+    explicit Queue_Wake(Qorrfc_Base_Handler *handler)
+        : ACE_Notification_Strategy(handler, ACE_Event_Handler::NULL_MASK) {}
+    int notify() override;
+    int notify(ACE_Event_Handler *, ACE_Reactor_Mask) override { return notify(); }
+  };
+
   int name_connection();
   // Called by handle_input: up to READ_CHUNK bytes of the client, waiting
   // at most a second for them; 0 at the end, -1 on an error.
   ssize_t read_chunk(char *buffer);
   // One block of client bytes through the framing; the worker's status.
   int take_data(ACE_Message_Block *block);
-  // Asks the worker to end, unless another connection owns this one.
-  void cancel_unless_owned();
+  // Asks the worker to end, unless another connection owns this one;
+  // without wake, a worker not yet started starts at the next block queued.
+  void cancel_unless_owned(bool wake = true);
   int final_close();
   // Called by the reactor thread at the end of a read: watches the socket
   // again where the reactor leaves that to the handler.
@@ -224,6 +238,11 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   std::atomic<bool> worker_started_{false};
   std::atomic<bool> worker_running_{false};
   std::atomic<bool> cancelled_{false};
+  // The pool's: the thread given the connection, and whether it has been
+  // woken for the worker (true too for a thread started for it).
+  Qorrfc_Worker_Pool::Slot *worker_slot_ = nullptr;
+  std::atomic<bool> worker_woken_{true};
+  Queue_Wake queue_wake_{this};
   static std::atomic<bool> loop_ended_;
   int batch_active_ = 0;
   Qorrfc_Base_Request *current_request_ = nullptr;
