@@ -55,7 +55,7 @@ void Qorrfc_Worker_Pool::wake(Qorrfc_Base_Handler *handler) {
   Slot *signal = nullptr;
   {
     ACE_GUARD(ACE_Thread_Mutex, guard, lock_);
-    wake_locked(handler, &signal);
+    signal = wake_locked(handler);
   }
   // After letting go of the lock, which the woken thread wants at once.
   // Slots are never freed; a thread that has meanwhile started by itself
@@ -63,10 +63,10 @@ void Qorrfc_Worker_Pool::wake(Qorrfc_Base_Handler *handler) {
   if (signal != nullptr) signal->ready.signal();
 }
 
-void Qorrfc_Worker_Pool::wake_locked(Qorrfc_Base_Handler *handler, Slot **signal) {
-  if (handler->worker_woken_) return;
+Qorrfc_Worker_Pool::Slot *Qorrfc_Worker_Pool::wake_locked(Qorrfc_Base_Handler *handler) {
+  if (handler->worker_woken_) return nullptr;
   handler->worker_woken_ = true;
-  *signal = handler->worker_slot_;
+  return handler->worker_slot_;
 }
 
 ACE_THR_FUNC_RETURN Qorrfc_Worker_Pool::thread_main(void *arg) {
@@ -112,10 +112,7 @@ Qorrfc_Base_Handler *Qorrfc_Worker_Pool::wait_for_next(Slot &self) {
     if (self.ready.wait(&until) == -1) {
       // Waited long enough. A connection given but not woken for starts
       // its worker now all the same.
-      if (self.handler != nullptr) {
-        Slot *ignored = nullptr;
-        wake_locked(self.handler, &ignored);
-      }
+      if (self.handler != nullptr) wake_locked(self.handler);
       break;
     }
   }
@@ -138,11 +135,8 @@ void Qorrfc_Worker_Pool::stop() {
     retire_all_locked();
     // Threads given a connection and not yet woken start its worker, which
     // then ends at its first look at the stop.
-    for (const auto &slot : slots_) {
-      Slot *signal = nullptr;
-      if (slot->handler != nullptr) wake_locked(slot->handler, &signal);
-      if (signal != nullptr) given.push_back(signal);
-    }
+    for (const auto &slot : slots_)
+      if (slot->handler != nullptr && wake_locked(slot->handler) != nullptr) given.push_back(slot.get());
   }
   for (Slot *slot : given) slot->ready.signal();
 }

@@ -62,7 +62,8 @@ class Qorrfc_Worker_Pool {
   // (its slot is then free for another thread).
   Qorrfc_Base_Handler *wait_for_next(Slot &self);
   Slot *take_slot();
-  void wake_locked(Qorrfc_Base_Handler *handler, Slot **signal);
+  // Marks handler's thread woken; the slot to signal, nullptr when it was.
+  Slot *wake_locked(Qorrfc_Base_Handler *handler);
   void retire_all_locked();
 
   ACE_Thread_Mutex lock_;

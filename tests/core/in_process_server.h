@@ -21,6 +21,7 @@
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_reactor.h"
 #include "qorrfc_worker_pool.h"
+#include "wait_until.h"
 
 namespace qtest {
 
@@ -48,16 +49,13 @@ class InProcessServer : public ACE_Task_Base {
   // True when every worker has finished with its connection and only the
   // reactor thread is left (threads waiting for a connection are ended).
   bool wait_for_workers(std::chrono::milliseconds timeout) {
-    auto end = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-      if (Qorrfc_Worker_Pool::instance()->busy() == 0) {
-        Qorrfc_Worker_Pool::instance()->retire_parked();
-        if (ACE_Thread_Manager::instance()->count_threads() <= 1) break;
-      }
-      if (std::chrono::steady_clock::now() > end) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return wait_until(
+        [] {
+          if (Qorrfc_Worker_Pool::instance()->busy() != 0) return false;
+          Qorrfc_Worker_Pool::instance()->retire_parked();
+          return ACE_Thread_Manager::instance()->count_threads() <= 1;
+        },
+        timeout);
   }
 
   int svc() override {
@@ -74,12 +72,8 @@ class InProcessServer : public ACE_Task_Base {
 
 // Waits until the handle is no longer registered.
 inline bool wait_unregistered(const std::string &handle, std::chrono::milliseconds timeout) {
-  auto end = std::chrono::steady_clock::now() + timeout;
-  while (Qorrfc_Handler_Registry::instance()->find(handle.c_str())) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
+  return wait_until([&] { return !Qorrfc_Handler_Registry::instance()->find(handle.c_str()); },
+                    timeout);
 }
 
 }  // namespace qtest

@@ -52,14 +52,8 @@ RFC_HANDLE register_foreign(E2eSystem &sys) {
 
 // r3sim's state changes with no line to wait for: it is looked at again
 // until it holds or the time is up.
-bool eventually(const std::function<bool()> &holds,
-                std::chrono::seconds limit = std::chrono::seconds(20)) {
-  auto end = std::chrono::steady_clock::now() + limit;
-  while (!holds()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
+bool eventually(const std::function<bool()> &holds) {
+  return qtest::wait_until(holds, std::chrono::seconds(20));
 }
 
 bool contains(const std::string &text, const std::string &part) {

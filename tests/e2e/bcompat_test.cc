@@ -16,6 +16,7 @@
 #include "e2e_system.h"
 #include "loopback.h"
 #include "password_encoder.h"
+#include "wait_until.h"
 
 using qorclient::CompatRecord;
 using qorclient::CompatSession;
@@ -30,14 +31,7 @@ const char FOREIGN[] =
     "ERROR: Another RFC server is registered at the gateway with the program id assigned to this "
     "server";
 
-bool eventually(const std::function<bool()> &holds) {
-  auto end = std::chrono::steady_clock::now() + 20s;
-  while (!holds()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
+bool eventually(const std::function<bool()> &holds) { return qtest::wait_until(holds, 20s); }
 
 bool contains(const std::string &text, const std::string &part) {
   return text.find(part) != std::string::npos;
