@@ -1,11 +1,14 @@
 // What the benchmark programs share.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 
 namespace bench {
 
@@ -17,6 +20,29 @@ inline double peak_rss_mb(const std::string &pid) {
   while (std::getline(status, line))
     if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
   return 0;
+}
+
+// The number of threads of process `pid`, -1 when it has gone.
+inline int threads(const std::string &pid) {
+  std::ifstream status("/proc/" + pid + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
+  return -1;
+}
+
+// The count once it has stayed the same for 3 s (connections that have
+// just ended take a moment to go, and an idle thread waits 2 s for its
+// next connection), or after half a minute.
+inline int settled(const std::function<int()> &count) {
+  int last = count(), same = 0;
+  for (int i = 0; i < 300 && same < 30; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    int now = count();
+    same = now == last ? same + 1 : 0;
+    last = now;
+  }
+  return last;
 }
 
 // An order-dependent checksum of a byte stream that does not depend on how

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "compat_session.h"
 #include "dictionary.h"
 #include "function_call.h"
@@ -260,28 +261,6 @@ int count_fds(const std::string &pid) {
   return n;
 }
 
-int count_threads(const std::string &pid) {
-  std::ifstream status("/proc/" + pid + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
-  return -1;
-}
-
-// The count once it has stayed the same for 3 s (connections that have
-// just ended take a moment to go, and an idle thread waits 2 s for its
-// next connection), or after half a minute.
-int settled(const std::function<int()> &count) {
-  int last = count(), same = 0;
-  for (int i = 0; i < 300 && same < 30; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    int now = count();
-    same = now == last ? same + 1 : 0;
-    last = now;
-  }
-  return last;
-}
-
 double percentile(std::vector<double> v, double p) {
   if (v.empty()) return 0;
   std::sort(v.begin(), v.end());
@@ -333,8 +312,8 @@ int main(int argc, char **argv) {
   Client(logon, compat_port, tally).select(jobs[0], true);
   Client(logon, compat_port, tally).function(0);
   Client(logon, compat_port, tally).compat(jobs[0]);
-  const int fds_before = settled([&] { return count_fds(pid); });
-  const int threads_before = settled([&] { return count_threads(pid); });
+  const int fds_before = bench::settled([&] { return count_fds(pid); });
+  const int threads_before = bench::settled([&] { return bench::threads(pid); });
   tally.extractions = tally.lost = tally.corrupt = 0;
 
   const bool burst = a.count("--burst") && a["--burst"] != "0";
@@ -375,8 +354,8 @@ int main(int argc, char **argv) {
     });
   for (auto &t : threads) t.join();
 
-  const int fds_after = settled([&] { return count_fds(pid); });
-  const int threads_after = settled([&] { return count_threads(pid); });
+  const int fds_after = bench::settled([&] { return count_fds(pid); });
+  const int threads_after = bench::settled([&] { return bench::threads(pid); });
   for (const auto &e : tally.errors) std::fprintf(stderr, "load_bench: %dx %s\n", e.second, e.first.c_str());
   std::printf("load: %d clients%s, %zu logons (%llu failed), %llu extractions, %llu refused; "
               "server fds %d -> %d, threads %d -> %d\n",

@@ -87,6 +87,18 @@ int Qorrfc_Base_Handler::name_connection() {
 
 int Qorrfc_Base_Handler::open(void *) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler open\n"));
+  // The listener's thread opens the connection, and once the socket is
+  // registered the reactor thread may already have its first bytes or its
+  // end: it waits (wait_until_opened) until the client has been greeted
+  // and the worker given, so that nothing is queued or answered before
+  // the greeting. The reference keeps the handler for the rest of this
+  // call even if the connection has ended by then.
+  Qorrfc_Handler_Ref self(this);
+  ACE_GUARD_RETURN(ACE_Thread_Mutex, guard, open_lock_, -1);
+  struct Opened {
+    std::atomic<bool> &flag;
+    ~Opened() { flag = false; }
+  } opened{opening_};
   if (name_connection() == -1) {
     refuse("no connection handle left");
     return -1;
@@ -95,17 +107,12 @@ int Qorrfc_Base_Handler::open(void *) {
   self_resuming_ = loop_->resumable_handler() != 0;
   // A connection whose input nobody watches would never see its end
   // (the select reactor takes no handle beyond its table): refuse it.
+  registered_ = 1;
   if (loop_->register_handler(this, ACE_Event_Handler::READ_MASK) == -1) {
+    registered_ = 0;
     refuse("the reactor watches no more connections");
     return -1;
   }
-  registered_ = 1;
-  // Replies are small writes that a client waits for before it sends
-  // again: held back until the last one is acknowledged (which a reading
-  // client delays), a reply of several lines would take tens of
-  // milliseconds.
-  int one = 1;
-  peer().set_option(ACE_IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   worker_started_ = true;
   worker_running_ = true;
   if (Qorrfc_Worker_Pool::instance()->run(this, WORKER_STACK, [this] {
@@ -119,11 +126,26 @@ int Qorrfc_Base_Handler::open(void *) {
     refuse(why);
     return -1;
   }
+  // Replies are small writes that a client waits for before it sends
+  // again: held back until the last one is acknowledged (which a reading
+  // client delays), a reply of several lines would take tens of
+  // milliseconds. Set after the greeting, which is the first write and
+  // never held back, and before any reply, which needs input that the
+  // reactor thread queues only once open has finished.
+  int one = 1;
+  peer().set_option(ACE_IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return 0;
+}
+
+void Qorrfc_Base_Handler::wait_until_opened() {
+  if (opening_) {
+    ACE_GUARD(ACE_Thread_Mutex, guard, open_lock_);
+  }
 }
 
 int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_input (%s)\n", handle_));
+  wait_until_opened();
   // A worker busy with a long request must not stall the reactor thread
   // (and with it every other connection) on a full queue: stop reading
   // this socket until the worker has made room.
@@ -162,6 +184,18 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   // for the mark at once.
   client_gone_ = true;
   cancel_unless_owned(false);
+  // A connection that ends without having sent anything (a client that
+  // only looks at the greeting, a probe of the port) has a worker that
+  // would only wake to end: it is ended here instead, and its thread is
+  // not woken at all.
+  // (handle_close, once the reactor has let go of the socket).
+  if (delete_on_close_ && msg_queue()->is_empty() &&
+      Qorrfc_Worker_Pool::instance()->take_back(this)) {
+    block->release();
+    ACE_DEBUG((LM_TRACE, "%D(%P|%t) In Qorrfc_Base_Handler svc - end of input\n"));
+    ended_unstarted_ = true;
+    return -1;
+  }
   if (putq(block) == -1) block->release();
   return -1;
 }
@@ -286,6 +320,7 @@ int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
 
 int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
   if (is_final_close(fd, mask)) return final_close();
+  wait_until_opened();
   // The reactor's own reference may go with the removal below while the
   // worker drops the last other one.
   Qorrfc_Handler_Ref self(this);
@@ -295,6 +330,12 @@ int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
     registered_ = 0;
   }
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for READ_MASK\n"));
+  if (ended_unstarted_) {
+    // The worker's own end, for the worker that never ran.
+    worker_running_ = false;
+    close(0);
+    return 0;
+  }
   cancel_unless_owned();
   return 0;
 }
@@ -320,7 +361,7 @@ int Qorrfc_Base_Handler::final_close() {
     // unarmed), and its reference keeps the handler until then.
     ACE_OS::shutdown(peer().get_handle(), ACE_SHUTDOWN_BOTH);
     if (suspended_.exchange(0)) loop_->resume_handler(this);
-  } else if (reactor()) {
+  } else if (reactor() && registered_) {
     // The select reactor's removal waits for a dispatch of this handler
     // to finish; without a worker this is the reactor thread itself.
     reactor()->remove_handler(this, ACE_Event_Handler::ALL_EVENTS_MASK |

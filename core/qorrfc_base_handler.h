@@ -18,6 +18,7 @@
 #include <ace/Notification_Strategy.h>
 #include <ace/Recursive_Thread_Mutex.h>
 #include <ace/Semaphore.h>
+#include <ace/Thread_Mutex.h>
 #include <ace/SOCK_Stream.h>
 #include <ace/Svc_Handler.h>
 #include <ace/Synch_Traits.h>
@@ -215,6 +216,9 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   };
 
   int name_connection();
+  // Called by the reactor thread before it touches the connection: returns
+  // once open has finished on the listener's thread.
+  void wait_until_opened();
   // Called by handle_input: up to READ_CHUNK bytes of the client, waiting
   // at most a second for them; 0 at the end, -1 on an error.
   ssize_t read_chunk(char *buffer);
@@ -238,6 +242,12 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   std::atomic<bool> worker_started_{false};
   std::atomic<bool> worker_running_{false};
   std::atomic<bool> cancelled_{false};
+  // Held by open while it runs (opening_ true until it has finished).
+  ACE_Thread_Mutex open_lock_;
+  std::atomic<bool> opening_{true};
+  // Set by the reactor thread for a connection it ends itself because its
+  // worker never started (handle_input, then handle_close).
+  bool ended_unstarted_ = false;
   // The pool's: the thread given the connection, and whether it has been
   // woken for the worker (true too for a thread started for it).
   Qorrfc_Worker_Pool::Slot *worker_slot_ = nullptr;

@@ -64,13 +64,16 @@ Qorrfc_Handler_Ref Qorrfc_Handler_Registry::find(const char *key) {
 
 void Qorrfc_Handler_Registry::unbind_all(Qorrfc_Base_Handler *handler) {
   ACE_WRITE_GUARD(ACE_RW_Thread_Mutex, guard, lock_);
+  if (handler->registry_keys_ == 0) return;
   Qorrfc_Base_Handler *bound = nullptr;
   ACE_CString own(handler->handle());
   if (map_.find(own, bound) == 0 && bound == handler) {
     map_.unbind(own);
     --handler->registry_keys_;
   }
-  // Job keys are rare; sweep only when the handler still has some.
+  // Job keys are rare; sweep only when the handler still has some (the
+  // sweep's start alone walks the whole table).
+  if (handler->registry_keys_ == 0) return;
   for (Map::iterator it = map_.begin(); handler->registry_keys_ > 0 && it != map_.end();) {
     Map::iterator entry = it++;
     if ((*entry).int_id_ == handler) {

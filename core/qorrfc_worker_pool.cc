@@ -69,6 +69,26 @@ Qorrfc_Worker_Pool::Slot *Qorrfc_Worker_Pool::wake_locked(Qorrfc_Base_Handler *h
   return handler->worker_slot_;
 }
 
+bool Qorrfc_Worker_Pool::take_back(Qorrfc_Base_Handler *handler) {
+  Slot *retired = nullptr;
+  {
+    ACE_GUARD_RETURN(ACE_Thread_Mutex, guard, lock_, false);
+    Slot *slot = handler->worker_slot_;
+    if (handler->worker_woken_ || slot == nullptr || slot->handler != handler) return false;
+    handler->worker_woken_ = true;  // later wake-ups find nothing to do
+    slot->handler = nullptr;
+    --busy_;
+    if (stopping_ || parked_.size() >= MAX_PARKED) {
+      slot->retire = true;
+      retired = slot;
+    } else {
+      parked_.push_back(slot);  // its wait goes on to the same deadline
+    }
+  }
+  if (retired != nullptr) retired->ready.signal();
+  return true;
+}
+
 ACE_THR_FUNC_RETURN Qorrfc_Worker_Pool::thread_main(void *arg) {
   Start *start = static_cast<Start *>(arg);
   Qorrfc_Worker_Pool *pool = start->pool;

@@ -38,6 +38,11 @@ class Qorrfc_Worker_Pool {
   // Any thread, when the handler's worker has something to do: wakes the
   // waiting thread it was given to. Costs one atomic load once woken.
   void wake(Qorrfc_Base_Handler *handler);
+  // Called by the reactor thread at the end of a connection whose thread
+  // has not been woken: takes the connection back, so that the thread
+  // goes on waiting as if it had never been given one, and the caller
+  // ends the connection itself. false when the thread has been woken.
+  bool take_back(Qorrfc_Base_Handler *handler);
   // The server's stop: waiting threads end now, threads whose connection
   // ends later end with it, and every worker's cancelled() is true.
   void stop();

@@ -94,15 +94,8 @@ void qorrfc_service::open_listener(int port, ACE_INET_Addr *&addr, ACCEPTOR *&ac
   acceptor = new ACCEPTOR;
   // Serving goes on without a port that cannot be bound; the operator
   // must hear of it all the same.
-  if (acceptor->open(*addr, ACE_Reactor::instance(), 0, 1, 1) == -1) {
+  if (acceptor->listen(*addr, ACE_Reactor::instance()) == -1)
     ACE_ERROR((LM_ERROR, "%D(%P|%t) Cannot listen on port %d: %m\n", port));
-    return;
-  }
-  // The acceptor listens with a queue of five. When many clients connect
-  // at once the kernel drops the handshakes that do not fit; such a client
-  // believes it is connected and waits for its handle record until it
-  // gives up. A queue as long as the system allows keeps them all.
-  ACE_OS::listen(acceptor->get_handle(), SOMAXCONN);
 }
 
 namespace {
@@ -189,6 +182,10 @@ int qorrfc_service::run() {
   } else {
     ACE_Reactor::instance()->run_reactor_event_loop();
     Qorrfc_Base_Handler::event_loop_ended();
+    // No connection is taken any more once nothing watches the sockets.
+    if (acceptor_) acceptor_->stop();
+    if (compat_acceptor_) compat_acceptor_->stop();
+    if (bcompat_acceptor_) bcompat_acceptor_->stop();
   }
   // Xerces-C stays up until every worker has ended: see terminate_xml.
   return failed ? -1 : 0;

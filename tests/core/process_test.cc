@@ -126,9 +126,9 @@ TEST(ServerConnections, ThousandConnectionsLeaveNoThreadOrDescriptor) {
     return true;
   };
 #if defined(__SANITIZE_THREAD__)
-  const size_t base_threads = 3;  // main, signal thread and the sanitizer's own
+  const size_t base_threads = 4;  // main, signal, listener thread and the sanitizer's own
 #else
-  const size_t base_threads = 2;  // main and signal thread
+  const size_t base_threads = 3;  // main, signal and listener thread
 #endif
   ASSERT_TRUE(threads_settle(base_threads));
   const size_t base_fds = entries(proc + "/fd");
