@@ -1,14 +1,12 @@
 // A listener and reactor thread inside the test process, serving a
 // handler class of the test's choice, so that what a handler does with
-// each request can be observed directly. The reactor is the server's own
-// kind.
+// each request can be observed directly. The reactor and the listener
+// (with its own accepting thread) are the server's own kinds.
 #pragma once
 
-#include <ace/Acceptor.h>
 #include <ace/INET_Addr.h>
 #include <ace/Log_Msg.h>
 #include <ace/Reactor.h>
-#include <ace/SOCK_Acceptor.h>
 #include <ace/Task.h>
 #include <ace/Thread_Manager.h>
 #include <gtest/gtest.h>
@@ -18,6 +16,7 @@
 #include <thread>
 
 #include "loopback.h"
+#include "qorrfc_acceptor.h"
 #include "qorrfc_handler_registry.h"
 #include "qorrfc_reactor.h"
 #include "qorrfc_worker_pool.h"
@@ -32,13 +31,13 @@ class InProcessServer : public ACE_Task_Base {
     ACE_LOG_MSG->priority_mask(LM_ERROR | LM_CRITICAL | LM_ALERT | LM_EMERGENCY,
                                ACE_Log_Msg::PROCESS);
     ACE_INET_Addr addr(static_cast<u_short>(port_), "127.0.0.1");
-    EXPECT_EQ(acceptor_.open(addr, reactor_.get(), 0, 1, 1), 0);
+    EXPECT_EQ(acceptor_.listen(addr, reactor_.get()), 0);
     activate(THR_NEW_LWP | THR_JOINABLE);
   }
   // Stops listening, waits until every connection's worker has ended,
   // then ends the reactor thread.
   ~InProcessServer() override {
-    acceptor_.close();
+    acceptor_.stop();
     EXPECT_TRUE(wait_for_workers(std::chrono::seconds(10)));
     reactor_->end_reactor_event_loop();
     wait();
@@ -47,13 +46,15 @@ class InProcessServer : public ACE_Task_Base {
   int port() const { return port_; }
 
   // True when every worker has finished with its connection and only the
-  // reactor thread is left (threads waiting for a connection are ended).
+  // reactor thread and the listener's are left (threads waiting for a
+  // connection are ended; once stop has ended the listener's, only the
+  // reactor thread).
   bool wait_for_workers(std::chrono::milliseconds timeout) {
     return wait_until(
         [] {
           if (Qorrfc_Worker_Pool::instance()->busy() != 0) return false;
           Qorrfc_Worker_Pool::instance()->retire_parked();
-          return ACE_Thread_Manager::instance()->count_threads() <= 1;
+          return ACE_Thread_Manager::instance()->count_threads() <= 2;
         },
         timeout);
   }
@@ -67,7 +68,7 @@ class InProcessServer : public ACE_Task_Base {
  private:
   std::unique_ptr<ACE_Reactor> reactor_;
   int port_;
-  ACE_Acceptor<HANDLER, ACE_SOCK_Acceptor> acceptor_;
+  Qorrfc_Acceptor<HANDLER> acceptor_;
 };
 
 // Waits until the handle is no longer registered.
