@@ -126,12 +126,16 @@ int Qorrfc_Base_Handler::open(void *) {
     refuse(why);
     return -1;
   }
+  // Opened: a client that closes as soon as it has its greeting finds
+  // the reactor thread free to end the connection at once.
+  opening_ = false;
+  guard.release();
   // Replies are small writes that a client waits for before it sends
   // again: held back until the last one is acknowledged (which a reading
   // client delays), a reply of several lines would take tens of
   // milliseconds. Set after the greeting, which is the first write and
-  // never held back, and before any reply, which needs input that the
-  // reactor thread queues only once open has finished.
+  // never held back; the first reply needs a request, whose arrival
+  // acknowledges the greeting, so it is not held back either.
   int one = 1;
   peer().set_option(ACE_IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return 0;
