@@ -122,6 +122,28 @@ TEST(Handler, HandlesAreDistinctRegisteredAndGoneAfterClose) {
   EXPECT_TRUE(registry->find(hb.c_str()));
 }
 
+// Clients that do not wait for their greeting: one whose request is
+// already there while the connection is still being opened gets the
+// greeting first and then the reply; one that closes at once is ended and
+// freed all the same, with nothing left busy.
+TEST(Handler, ClientsThatDoNotWaitForTheirGreeting) {
+  const int before = destroyed;
+  const int rounds = 1000;
+  {
+    qtest::InProcessServer<Echo_Handler> server;
+    for (int i = 0; i < rounds; ++i) {
+      qtest::Conn eager(server.port());
+      ASSERT_TRUE(eager.send("ping\n"));
+      { qtest::Conn gone(server.port()); }
+      ASSERT_TRUE(qtest::is_handle(read_handle(eager))) << "round " << i;
+      ASSERT_EQ(read_reply(eager).text, "ping") << "round " << i;
+    }
+    EXPECT_TRUE(server.wait_for_workers(10s));
+  }
+  EXPECT_TRUE(qtest::wait_until([&] { return destroyed - before == 2 * rounds; }, 10s))
+      << destroyed - before << " of " << 2 * rounds << " handlers freed";
+}
+
 TEST(Handler, FoundHandlerOutlivesItsConnection) {
   qtest::InProcessServer<Echo_Handler> server;
   qtest::Conn c(server.port());
