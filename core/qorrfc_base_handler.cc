@@ -325,14 +325,13 @@ int Qorrfc_Base_Handler::take_data(ACE_Message_Block *block) {
 int Qorrfc_Base_Handler::handle_close(ACE_HANDLE fd, ACE_Reactor_Mask mask) {
   if (is_final_close(fd, mask)) return final_close();
   wait_until_opened();
-  // The reactor's own reference may go with the removal below while the
-  // worker drops the last other one.
+  // The worker may drop the last other reference while this runs.
   Qorrfc_Handler_Ref self(this);
   client_gone_ = true;
-  if (registered_) {
-    loop_->remove_handler(this, ACE_Event_Handler::READ_MASK | ACE_Event_Handler::DONT_CALL);
-    registered_ = 0;
-  }
+  // The reactor calls this as it removes the handler for READ_MASK: the
+  // socket is no longer watched once this returns, and a removal of our
+  // own would cost the reactor its signal masking a second time.
+  registered_ = 0;
   ACE_DEBUG((LM_TRACE, "%D(%P|%t) Entering Qorrfc_Base_Handler handle_close for READ_MASK\n"));
   if (ended_unstarted_) {
     // The worker's own end, for the worker that never ran.
