@@ -12,24 +12,26 @@
 
 namespace bench {
 
+// The number after `key` (e.g. "Threads:") in /proc/<pid>/status, -1 when
+// the process has gone.
+inline long status_number(const std::string &pid, const char *key) {
+  std::ifstream status("/proc/" + pid + "/status");
+  std::string line;
+  size_t len = std::strlen(key);
+  while (std::getline(status, line))
+    if (line.compare(0, len, key) == 0) return std::atol(line.c_str() + len);
+  return -1;
+}
+
 // The highest resident set size process `pid` has had, in MB; read while
 // the process still runs.
 inline double peak_rss_mb(const std::string &pid) {
-  std::ifstream status("/proc/" + pid + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  return 0;
+  long kb = status_number(pid, "VmHWM:");
+  return kb < 0 ? 0 : static_cast<double>(kb) / 1024.0;
 }
 
 // The number of threads of process `pid`, -1 when it has gone.
-inline int threads(const std::string &pid) {
-  std::ifstream status("/proc/" + pid + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
-  return -1;
-}
+inline int threads(const std::string &pid) { return static_cast<int>(status_number(pid, "Threads:")); }
 
 // The count once it has stayed the same for 3 s (connections that have
 // just ended take a moment to go, and an idle thread waits 2 s for its

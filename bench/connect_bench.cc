@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -86,14 +85,6 @@ double seconds_for(int port, int count) {
   return s.count();
 }
 
-long rss_kb(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -155,11 +146,11 @@ int main(int argc, char **argv) {
   // Idle connections: let the workers of the rate test end first.
   const std::string server_pid = std::to_string(server);
   bench::settled([&] { return bench::threads(server_pid); });
-  long before = rss_kb(server);
+  long before = bench::status_number(server_pid, "VmRSS:");
   std::vector<int> open_fds;
   for (int i = 0; i < idle; ++i) open_fds.push_back(greeted(port));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  long with_idle = rss_kb(server);
+  long with_idle = bench::status_number(server_pid, "VmRSS:");
   std::printf("resident memory: %ld kB idle server, %ld kB with %d idle connections "
               "(%d threads), %.1f kB per connection\n",
               before, with_idle, idle, bench::threads(server_pid),

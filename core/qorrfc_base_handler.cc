@@ -95,10 +95,6 @@ int Qorrfc_Base_Handler::open(void *) {
   // call even if the connection has ended by then.
   Qorrfc_Handler_Ref self(this);
   ACE_GUARD_RETURN(ACE_Thread_Mutex, guard, open_lock_, -1);
-  struct Opened {
-    std::atomic<bool> &flag;
-    ~Opened() { flag = false; }
-  } opened{opening_};
   if (name_connection() == -1) {
     refuse("no connection handle left");
     return -1;
@@ -190,9 +186,8 @@ int Qorrfc_Base_Handler::handle_input(ACE_HANDLE) {
   cancel_unless_owned(false);
   // A connection that ends without having sent anything (a client that
   // only looks at the greeting, a probe of the port) has a worker that
-  // would only wake to end: it is ended here instead, and its thread is
-  // not woken at all.
-  // (handle_close, once the reactor has let go of the socket).
+  // would only wake to end: it is ended here instead (handle_close, once
+  // the reactor has let go of the socket), and its thread is not woken.
   if (delete_on_close_ && msg_queue()->is_empty() &&
       Qorrfc_Worker_Pool::instance()->take_back(this)) {
     block->release();

@@ -242,7 +242,8 @@ class Qorrfc_Base_Handler : public ACE_Svc_Handler<ACE_SOCK_Stream, ACE_MT_SYNCH
   std::atomic<bool> worker_started_{false};
   std::atomic<bool> worker_running_{false};
   std::atomic<bool> cancelled_{false};
-  // Held by open while it runs (opening_ true until it has finished).
+  // Held by open until the client is greeted, when opening_ is cleared
+  // (an open that fails leaves it set: the lock is free all the same).
   ACE_Thread_Mutex open_lock_;
   std::atomic<bool> opening_{true};
   // Set by the reactor thread for a connection it ends itself because its
