@@ -34,7 +34,7 @@ int Qorrfc_Gather_Writer::add_range(const void *bytes, size_t n) {
   return 0;
 }
 
-int Qorrfc_Gather_Writer::add_record(const void *row, size_t length, size_t width, char flag) {
+int Qorrfc_Gather_Writer::add_filled_record(const void *row, size_t length, size_t width, char flag) {
   static const char zeros[SMALL_RANGE] = {};
   size_t take = length < width ? length : width;
   if (add(row, take) == -1) return -1;

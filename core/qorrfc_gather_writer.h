@@ -40,7 +40,20 @@ class Qorrfc_Gather_Writer {
   // Adds one record of width bytes and a flag byte: the first length bytes
   // of row (cut to width), zero bytes to fill the width, then flag. A row
   // too large to stage goes out where it lies, only its flag is staged.
-  int add_record(const void *row, size_t length, size_t width, char flag);
+  int add_record(const void *row, size_t length, size_t width, char flag) {
+    // The common case, a whole row that is staged with its flag in one
+    // step: this runs once per row of a narrow table.
+    if (length >= width && width - 1 < static_cast<size_t>(SMALL_RANGE) - 1 && stage_ && !failed_ &&
+        staged_ + width + 1 <= STAGE_BYTES && ranges_.size() < MAX_RANGES) {
+      char *to = stage_.get() + staged_;
+      ACE_OS::memcpy(to, row, width);
+      to[width] = flag;
+      staged_ += width + 1;
+      extend_last_range(to, width + 1);
+      return 0;
+    }
+    return add_filled_record(row, length, width, flag);
+  }
   // Writes every collected range, each write logged. 0, or -1 when a
   // write sent nothing or failed; the list is empty afterwards either way.
   int flush();
@@ -48,12 +61,17 @@ class Qorrfc_Gather_Writer {
 
  private:
   int add_range(const void *bytes, size_t n);
-  // Copies n bytes to the staging block, which has room for them; they
-  // join the last range when that ends where they begin.
+  int add_filled_record(const void *row, size_t length, size_t width, char flag);
+  // Copies n bytes to the staging block, which has room for them.
   void stage_bytes(const void *bytes, size_t n) {
     char *to = stage_.get() + staged_;
     ACE_OS::memcpy(to, bytes, n);
     staged_ += n;
+    extend_last_range(to, n);
+  }
+  // Staged bytes at to join the last range when that ends where they begin
+  // (the list then does not grow), or start a range of their own.
+  void extend_last_range(char *to, size_t n) {
     if (!ranges_.empty() && static_cast<char *>(ranges_.back().iov_base) + ranges_.back().iov_len == to)
       ranges_.back().iov_len += n;
     else

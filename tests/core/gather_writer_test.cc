@@ -36,8 +36,8 @@ std::string through_socket(const std::function<void(Qorrfc_Gather_Writer &)> &wr
 }
 
 TEST(GatherWriter, MixedRangesArriveInOrderAcrossStageAndRangeLimits) {
-  // Records of a 100-byte row and a flag byte, with now and then a row
-  // too large to stage: far more than one staging block and more ranges
+  // Records of a 100-byte row and a flag byte, added as a record or as two
+  // ranges, with now and then a row too large to stage: far more than one staging block and more ranges
   // than one list holds.
   std::string big(1000, 'B');
   std::string rows;
@@ -47,8 +47,13 @@ TEST(GatherWriter, MixedRangesArriveInOrderAcrossStageAndRangeLimits) {
   std::string got = through_socket([&](Qorrfc_Gather_Writer &out) {
     for (int i = 0; i < 30000; ++i) {
       const char *row = rows.data() + (i % 100) * 100;
-      out.add(row, 100);
-      out.add(&flag, 1);
+      // Half of the records go through add_record's staged path.
+      if (i % 2) {
+        out.add_record(row, 100, 100, flag);
+      } else {
+        out.add(row, 100);
+        out.add(&flag, 1);
+      }
       want.append(row, 100);
       want += flag;
       if (i % 1000 == 999) {
