@@ -54,6 +54,7 @@ char *Itab::append() {
   if (p == nullptr) return nullptr;
   std::memset(p, 0, stride_);
   rows_.push_back(p);
+  count_breaks(rows_.size() - 1, 1);
   ++used_;
   touch();
   return p;
@@ -73,8 +74,10 @@ bool Itab::append_rows(const char *src, uint32_t rows, uint32_t width) {
       std::memset(row + copy, 0, stride_ - copy);
     }
   }
-  rows_.reserve(rows_.size() + rows);
+  size_t first = rows_.size();
+  rows_.reserve(first + rows);
   for (uint32_t r = 0; r < rows; ++r) rows_.push_back(p + r * stride_);
+  count_breaks(first, rows);
   used_ += rows;
   touch();
   return true;
@@ -83,8 +86,18 @@ bool Itab::append_rows(const char *src, uint32_t rows, uint32_t width) {
 bool Itab::remove(unsigned i) {
   if (i == 0 || i > rows_.size()) return false;
   rows_.erase(rows_.begin() + (i - 1));
+  breaks_ = 0;
+  for (size_t r = 1; r < rows_.size(); ++r)
+    if (rows_[r] != rows_[r - 1] + leng_) ++breaks_;
   touch();
   return true;
+}
+
+void Itab::count_breaks(size_t first, size_t count) {
+  if (count == 0) return;
+  if (first > 0 && rows_[first] != rows_[first - 1] + leng_) ++breaks_;
+  // Rows of no width are distinct addresses a byte apart: never a run.
+  if (leng_ == 0) breaks_ += count - 1;
 }
 
 void Itab::adopt_rows(std::shared_ptr<char> owner, char *rows, uint32_t count) {
@@ -94,6 +107,7 @@ void Itab::adopt_rows(std::shared_ptr<char> owner, char *rows, uint32_t count) {
   rows_.resize(first + count);
   char **slot = rows_.data() + first;
   for (uint32_t r = 0; r < count; ++r) slot[r] = rows + static_cast<size_t>(r) * stride_;
+  count_breaks(first, count);
   // Appending goes on in a block of the table's own, never in the frame.
   block_ = blocks_.size();
   used_ = 0;
@@ -102,6 +116,7 @@ void Itab::adopt_rows(std::shared_ptr<char> owner, char *rows, uint32_t count) {
 
 void Itab::clear() {
   rows_.clear();
+  breaks_ = 0;
   // Adopted frames are let go; of the own blocks only the largest stays, so
   // refilling a table of the same size allocates nothing.
   Block keep{nullptr, nullptr, nullptr, 0};

@@ -40,6 +40,12 @@ class Itab {
   void for_each_run(F f) const {
     size_t width = leng_;
     size_t i = 0, n = rows_.size();
+    // A table whose rows all lie back to back (a chunk built by appending,
+    // or one received) is one run, found without a look at every row.
+    if (breaks_ == 0) {
+      if (n > 0) f(rows_[0], n * width);
+      return;
+    }
     while (i < n) {
       const char *start = rows_[i];
       size_t j = i + 1;
@@ -52,6 +58,9 @@ class Itab {
  private:
   // Room for count more rows, contiguous; nullptr when out of memory.
   char *reserve(size_t count);
+  // Counts the breaks that count rows, just added from index first on at
+  // the stride, bring to the row list.
+  void count_breaks(size_t first, size_t count);
 
   struct Block {
     std::unique_ptr<char[]> own;   // storage of this table
@@ -64,6 +73,8 @@ class Itab {
   size_t stride_;  // leng_, at least 1 so every row has its own address
   unsigned occu_;
   std::vector<char *> rows_;
+  // Places where a row does not follow its predecessor in storage.
+  size_t breaks_ = 0;
   std::vector<Block> blocks_;
   size_t block_ = 0;  // block being filled
   size_t used_ = 0;   // rows used in it

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "rfc_itab.h"
 #include "sapitab.h"
 
 TEST(ItabTest, RowsKeepTheirAddressesWhileTheTableGrows) {
@@ -48,6 +51,57 @@ TEST(ItabTest, RowsKeepTheirAddressesWhileTheTableGrows) {
   EXPECT_NE(ItAppLine(t), nullptr);
   EXPECT_EQ(ItFill(t), 1u);
   EXPECT_EQ(ItDelete(t), 0);
+}
+
+// The runs a table is sent in hold every row once, in order, whatever
+// mix of blocks, received rows and deletions lies behind them.
+TEST(ItabTest, RunsCoverEveryRowInOrder) {
+  auto runs_of = [](const rfcl::Itab &t, size_t *count) {
+    std::string bytes;
+    *count = 0;
+    t.for_each_run([&](const char *p, size_t n) {
+      bytes.append(p, n);
+      ++*count;
+    });
+    return bytes;
+  };
+  auto rows_of = [](const rfcl::Itab &t) {
+    std::string bytes;
+    for (unsigned i = 1; i <= t.fill(); ++i) bytes.append(t.line(i), t.leng());
+    return bytes;
+  };
+  rfcl::Itab t("T", 8, 4);
+  size_t runs = 0;
+  for (int i = 0; i < 3; ++i) std::snprintf(t.append(), 8, "own%d", i);
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_EQ(runs, 1u);
+  // A received frame's rows follow the table's own block elsewhere.
+  std::shared_ptr<char> frame(new char[32], std::default_delete<char[]>());
+  std::memcpy(frame.get(), "frame-0\0frame-1\0frame-2\0frame-3\0", 32);
+  t.adopt_rows(frame, frame.get(), 4);
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_EQ(runs, 2u);
+  // More own rows than the first block holds.
+  for (int i = 3; i < 40; ++i) std::snprintf(t.append(), 8, "own%d", i);
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_GE(runs, 3u);
+  // Deleting rows splits runs, deleting the last keeps them.
+  ASSERT_TRUE(t.remove(2));
+  ASSERT_TRUE(t.remove(t.fill()));
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_EQ(t.fill(), 42u);
+  t.clear();
+  EXPECT_EQ(runs_of(t, &runs), "");
+  EXPECT_EQ(runs, 0u);
+  for (int i = 0; i < 2; ++i) std::snprintf(t.append(), 8, "new%d", i);
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_EQ(runs, 1u);
+  // Rows of no width are never one run.
+  rfcl::Itab empty("E", 0, 0);
+  empty.append();
+  empty.append();
+  EXPECT_EQ(runs_of(empty, &runs), "");
+  EXPECT_EQ(runs, 2u);
 }
 
 TEST(ItabTest, NullHandlesAreHarmless) {
