@@ -52,13 +52,6 @@ int Qorrfc_Compat_Records::write_chunk(ACE_HANDLE socket, ITAB_H table, size_t n
   next_span(n);
   size_t offset = 0;
   while (n > 0 && span != nullptr && record_length_ > 0) {
-    // A whole record inside the span goes out with its flag in one step.
-    if (position_ == 0 && n >= record_length_ && span_length - offset > record_length_) {
-      out.add_record(span + offset, record_length_, record_length_, DATA_FLAG);
-      n -= record_length_;
-      offset += record_length_;
-      continue;
-    }
     size_t take = record_length_ - position_;
     if (take > span_length - offset) take = span_length - offset;
     if (take > n) take = n;

@@ -30,8 +30,7 @@ class Qorrfc_Gather_Writer {
   int add(const void *bytes, size_t n) {
     // The common case, a small range that fits the staging block, without
     // a call: these come once or twice per record.
-    if (n - 1 < static_cast<size_t>(SMALL_RANGE) && staged_ + n <= STAGE_BYTES && stage_ && !failed_ &&
-        ranges_.size() < MAX_RANGES) {
+    if (stages(n)) {
       stage_bytes(bytes, n);
       return 0;
     }
@@ -43,8 +42,7 @@ class Qorrfc_Gather_Writer {
   int add_record(const void *row, size_t length, size_t width, char flag) {
     // The common case, a whole row that is staged with its flag in one
     // step: this runs once per row of a narrow table.
-    if (length >= width && width - 1 < static_cast<size_t>(SMALL_RANGE) - 1 && stage_ && !failed_ &&
-        staged_ + width + 1 <= STAGE_BYTES && ranges_.size() < MAX_RANGES) {
+    if (width > 0 && length >= width && stages(width + 1)) {
       char *to = stage_.get() + staged_;
       ACE_OS::memcpy(to, row, width);
       to[width] = flag;
@@ -62,6 +60,11 @@ class Qorrfc_Gather_Writer {
  private:
   int add_range(const void *bytes, size_t n);
   int add_filled_record(const void *row, size_t length, size_t width, char flag);
+  // Whether n bytes (1 to SMALL_RANGE) go to the staging block as it is.
+  bool stages(size_t n) const {
+    return n - 1 < static_cast<size_t>(SMALL_RANGE) && staged_ + n <= STAGE_BYTES && stage_ && !failed_ &&
+           ranges_.size() < MAX_RANGES;
+  }
   // Copies n bytes to the staging block, which has room for them.
   void stage_bytes(const void *bytes, size_t n) {
     char *to = stage_.get() + staged_;

@@ -85,17 +85,20 @@ bool Itab::append_rows(const char *src, uint32_t rows, uint32_t width) {
 
 bool Itab::remove(unsigned i) {
   if (i == 0 || i > rows_.size()) return false;
-  rows_.erase(rows_.begin() + (i - 1));
-  breaks_ = 0;
-  for (size_t r = 1; r < rows_.size(); ++r)
-    if (rows_[r] != rows_[r - 1] + leng_) ++breaks_;
+  // Only the row's two neighbours change: the breaks on either side of it
+  // go, one between them may come.
+  size_t at = i - 1, n = rows_.size();
+  if (at > 0 && !follows(at)) --breaks_;
+  if (at + 1 < n && !follows(at + 1)) --breaks_;
+  rows_.erase(rows_.begin() + at);
+  if (at > 0 && at < rows_.size() && !follows(at)) ++breaks_;
   touch();
   return true;
 }
 
 void Itab::count_breaks(size_t first, size_t count) {
   if (count == 0) return;
-  if (first > 0 && rows_[first] != rows_[first - 1] + leng_) ++breaks_;
+  if (first > 0 && !follows(first)) ++breaks_;
   // Rows of no width are distinct addresses a byte apart: never a run.
   if (leng_ == 0) breaks_ += count - 1;
 }

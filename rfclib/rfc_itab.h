@@ -49,7 +49,7 @@ class Itab {
     while (i < n) {
       const char *start = rows_[i];
       size_t j = i + 1;
-      while (j < n && rows_[j] == rows_[j - 1] + width) ++j;
+      while (j < n && follows(j)) ++j;
       f(start, (j - i) * width);
       i = j;
     }
@@ -58,6 +58,8 @@ class Itab {
  private:
   // Room for count more rows, contiguous; nullptr when out of memory.
   char *reserve(size_t count);
+  // Whether row index r (from 0, r > 0) lies right after row r - 1.
+  bool follows(size_t r) const { return rows_[r] == rows_[r - 1] + leng_; }
   // Counts the breaks that count rows, just added from index first on at
   // the stride, bring to the row list.
   void count_breaks(size_t first, size_t count);

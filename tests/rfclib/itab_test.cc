@@ -93,7 +93,14 @@ TEST(ItabTest, RunsCoverEveryRowInOrder) {
   t.clear();
   EXPECT_EQ(runs_of(t, &runs), "");
   EXPECT_EQ(runs, 0u);
-  for (int i = 0; i < 2; ++i) std::snprintf(t.append(), 8, "new%d", i);
+  for (int i = 0; i < 3; ++i) std::snprintf(t.append(), 8, "new%d", i);
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_EQ(runs, 1u);
+  // A row deleted from the middle of one run splits it in two.
+  ASSERT_TRUE(t.remove(2));
+  EXPECT_EQ(runs_of(t, &runs), rows_of(t));
+  EXPECT_EQ(runs, 2u);
+  ASSERT_TRUE(t.remove(1));
   EXPECT_EQ(runs_of(t, &runs), rows_of(t));
   EXPECT_EQ(runs, 1u);
   // Rows of no width are never one run.
