@@ -247,7 +247,7 @@ int64_t direct_batch_bytes(int port, unsigned width, const std::string &chunk,
 
 // The server path: logon, data and request connection, all records read
 // and their data bytes summed; -1 also when a record is no data record.
-int64_t server_bytes(int compat_port, int r3_port, unsigned width, bool batch,
+int64_t server_bytes(int compat_port, int r3_port, unsigned width, int64_t rows, bool batch,
                      bench::StreamSum &sum) {
   using qorclient::CompatSession;
   CompatSession l, d, r;
@@ -263,34 +263,40 @@ int64_t server_bytes(int compat_port, int r3_port, unsigned width, bool batch,
     if (!r.command(c)) return -1;
   std::vector<std::string> lines;
   if (!r.send("DCONNECT") || !r.read_reply(lines) || !lines.empty()) return -1;
-  // Read in large blocks, as a client that stores records would: the
-  // figure is the server's, not a record parser's.
+  // Read in large blocks straight from the stream's buffer, as a client
+  // that stores records would: the figure is the server's, not a record
+  // parser's or a copy's. The stream holds rows records of width data
+  // bytes and a flag byte each.
   int64_t received = 0;
-  std::string block;
+  const int64_t expected = rows * (width + 1);
   size_t in_record = 0;  // data bytes of the current record already read
   bool flags_ok = true;
   // The flag byte of a data record: 0xFF on the dialog port, 0x01 on the
   // batch port.
   const unsigned char data_flag = batch ? 0x01 : 0xFF;
-  while (!d.at_end()) {
-    block.clear();
-    d.stream().read_exact(1 << 20, block, std::chrono::seconds(60));
-    if (block.empty()) break;
-    received += static_cast<int64_t>(block.size());
+  while (received < expected) {
+    size_t n = static_cast<size_t>(std::min<int64_t>(expected - received, 1 << 20));
+    const char *block = d.stream().read_view(n, std::chrono::seconds(60));
+    if (block == nullptr) break;
+    received += static_cast<int64_t>(n);
     // Records run across blocks: data bytes, then the flag byte.
-    for (size_t at = 0; at < block.size();) {
+    for (size_t at = 0; at < n;) {
       if (in_record == width) {
         flags_ok = flags_ok && static_cast<unsigned char>(block[at]) == data_flag;
         in_record = 0;
         ++at;
         continue;
       }
-      size_t take = std::min(width - in_record, block.size() - at);
-      sum.add(block.data() + at, take);
+      size_t take = std::min(width - in_record, n - at);
+      sum.add(block + at, take);
       in_record += take;
       at += take;
     }
   }
+  // Nothing may follow the last record but the end of the stream.
+  std::string rest;
+  d.stream().read_exact(1, rest, std::chrono::seconds(60));
+  if (!rest.empty()) return -1;
   if (!flags_ok || received % (width + 1) != 0) return -1;
   int64_t bytes = received / (width + 1) * width;
   if (!r.read_reply(lines)) return -1;
@@ -361,7 +367,7 @@ int main(int argc, char **argv) {
     direct = batch ? direct_batch_bytes(r3_port, width, chunk, direct_sum)
                    : direct_bytes(r3_port, width, direct_sum);
     auto t1 = Clock::now();
-    served = server_bytes(compat_port, r3_port, width, batch, server_sum);
+    served = server_bytes(compat_port, r3_port, width, rows, batch, server_sum);
     auto t2 = Clock::now();
     same = same && direct_sum.value() == server_sum.value();
     direct_s = std::min(direct_s, std::chrono::duration<double>(t1 - t0).count());
